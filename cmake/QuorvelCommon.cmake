@@ -1,0 +1,25 @@
+# Shared build settings: warnings on every target of ours, and a helper that registers a
+# gtest executable with ctest under a layer label.
+
+function(quorvel_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+endfunction()
+
+# quorvel_test(NAME name LABELS label... SOURCES src... LIBS lib... [TIMEOUT s])
+# Tests run with private XDG folders and port directory, so they never touch the
+# user's real settings, logs or ports.
+function(quorvel_test)
+    cmake_parse_arguments(T "" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    quorvel_warnings(${T_NAME})
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 120)
+    endif()
+    set(sandbox ${CMAKE_CURRENT_BINARY_DIR}/sandbox/${T_NAME})
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    set_tests_properties(${T_NAME} PROPERTIES
+        LABELS "${T_LABELS}"
+        TIMEOUT ${T_TIMEOUT}
+        ENVIRONMENT "XDG_CONFIG_HOME=${sandbox}/config;XDG_STATE_HOME=${sandbox}/state;QUORVEL_PORT_DIR=${sandbox}/ports;QT_QPA_PLATFORM=offscreen")
+endfunction()

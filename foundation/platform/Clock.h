@@ -1,0 +1,102 @@
+// Clocks and calendar conversions.
+//
+// Time base of the clocks: "ticks", 100-nanosecond units since 1601-01-01 00:00 UTC (the
+// FILETIME form). Every reader of the current time in the system goes through Clock(), so
+// tests can replace it with a clock they drive (CManualClock) or one that runs faster
+// than real time (CScaledClock) and run a day-long heliostat cycle in seconds. Timed waits
+// (WaitForEvents) measure their time-outs on the same clock.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+
+#include "WinTypes.h"
+
+namespace Platform {
+
+using Ticks = std::uint64_t;
+constexpr Ticks kTicksPerMillisecond = 10'000;
+constexpr Ticks kTicksPerSecond = 10'000'000;
+
+class IClock {
+public:
+    virtual ~IClock() = default;
+    // Current UTC time in ticks.
+    virtual Ticks NowUtc() const = 0;
+    // How much real time has to pass for this clock to advance by `span` ticks. A clock
+    // that moves only when told answers std::chrono::nanoseconds::max(); waiters are then
+    // woken by NotifyClockChanged().
+    virtual std::chrono::nanoseconds RealDurationOf(Ticks span) const = 0;
+};
+
+// The system clock (clock_gettime / GetSystemTimePreciseAsFileTime).
+class CRealClock final : public IClock {
+public:
+    Ticks NowUtc() const override;
+    std::chrono::nanoseconds RealDurationOf(Ticks span) const override;
+};
+
+// A clock that stands still until Set or Advance moves it; moving it wakes timed waits.
+class CManualClock final : public IClock {
+public:
+    explicit CManualClock(Ticks startUtc);
+    Ticks NowUtc() const override;
+    std::chrono::nanoseconds RealDurationOf(Ticks span) const override;
+    void Set(Ticks utc);
+    void Advance(std::chrono::milliseconds span);
+
+private:
+    mutable std::mutex m_lock;
+    Ticks m_now;
+};
+
+// A clock that starts at `startUtc` and runs `scale` times faster than real time.
+class CScaledClock final : public IClock {
+public:
+    CScaledClock(Ticks startUtc, double scale);
+    Ticks NowUtc() const override;
+    std::chrono::nanoseconds RealDurationOf(Ticks span) const override;
+
+private:
+    Ticks m_start;
+    double m_scale;
+    std::chrono::steady_clock::time_point m_realStart;
+};
+
+// The process clock: the real clock unless a test or tool has installed another one.
+IClock& Clock();
+// Installs `clock` (not owned; nullptr restores the real clock) and wakes timed waits.
+void SetClock(IClock* clock);
+// Wakes every timed wait so that it re-reads the clock (a replaced or moved clock).
+void NotifyClockChanged();
+
+// Current time from Clock(): UTC, and local civil time under the host's rules (daylight
+// saving included).
+SYSTEMTIME GetSystemTimeUtc();
+SYSTEMTIME GetLocalTime();
+
+// UTC SYSTEMTIME <-> ticks. The day of week is filled in on the way out.
+Ticks SystemTimeToTicks(const SYSTEMTIME& utc);
+SYSTEMTIME TicksToSystemTime(Ticks utc);
+
+// The host's standard-time bias in minutes, Windows sign: UTC = local standard time + bias
+// (Zurich: -60, New York: +300). Daylight saving is not applied.
+int GetStandardBiasMinutes();
+
+// Local civil time <-> seconds since 1970-01-01 UTC with the C library's rules (mktime with
+// tm_isdst = -1, so the library decides whether daylight saving applies). A SYSTEMTIME whose
+// year is 1899 or less converts to 0. Milliseconds are ignored on the way in and 0 on the
+// way out; the day of week is filled in.
+std::int64_t LocalTimeToSeconds(const SYSTEMTIME& local);
+SYSTEMTIME SecondsToLocalTime(std::int64_t seconds);
+
+// Local civil time <-> UTC under the host's rules, milliseconds kept.
+SYSTEMTIME LocalToUtc(const SYSTEMTIME& local);
+SYSTEMTIME UtcToLocal(const SYSTEMTIME& utc);
+
+// UTC offset of the host in minutes (local = UTC + offset) at the given UTC instant,
+// daylight saving and fractional zones included (Zurich in July: +120; Kolkata: +330).
+int UtcOffsetMinutesAt(std::int64_t utcSeconds);
+
+}  // namespace Platform

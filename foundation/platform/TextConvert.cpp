@@ -1,0 +1,122 @@
+#include "platform/TextConvert.h"
+
+namespace Platform {
+
+std::wstring WidenBytes(const std::string& bytes) {
+    std::wstring out;
+    out.reserve(bytes.size());
+    for (unsigned char c : bytes) {
+        out.push_back(static_cast<wchar_t>(c));
+    }
+    return out;
+}
+
+std::wstring Utf8ToWide(const std::string& utf8) {
+    std::wstring out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    const std::size_t n = utf8.size();
+    while (i < n) {
+        const auto b0 = static_cast<unsigned char>(utf8[i]);
+        char32_t cp = 0xFFFD;
+        std::size_t len = 1;
+        if (b0 < 0x80) {
+            cp = b0;
+        } else if ((b0 >> 5) == 0x6) {
+            len = 2;
+        } else if ((b0 >> 4) == 0xE) {
+            len = 3;
+        } else if ((b0 >> 3) == 0x1E) {
+            len = 4;
+        }
+        if (len > 1) {
+            if (i + len > n) {
+                len = 1;
+            } else {
+                char32_t v = b0 & (0x7F >> len);
+                bool ok = true;
+                for (std::size_t k = 1; k < len; ++k) {
+                    const auto b = static_cast<unsigned char>(utf8[i + k]);
+                    if ((b >> 6) != 0x2) {
+                        ok = false;
+                        break;
+                    }
+                    v = (v << 6) | (b & 0x3F);
+                }
+                if (ok) {
+                    cp = v;
+                } else {
+                    len = 1;
+                }
+            }
+        }
+        out.push_back(static_cast<wchar_t>(cp));
+        i += len;
+    }
+    return out;
+}
+
+std::string WideToUtf8(const std::wstring& wide) {
+    std::string out;
+    out.reserve(wide.size());
+    for (wchar_t wc : wide) {
+        auto cp = static_cast<char32_t>(wc);
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::u16string WideToUtf16(const std::wstring& wide) {
+    std::u16string out;
+    out.reserve(wide.size());
+    for (wchar_t wc : wide) {
+        auto cp = static_cast<char32_t>(wc);
+        if (cp > 0x10FFFF) {
+            cp = 0xFFFD;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+std::wstring Utf16ToWide(const std::u16string& utf16) {
+    std::wstring out;
+    out.reserve(utf16.size());
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        char32_t u = utf16[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+            utf16[i + 1] <= 0xDFFF) {
+            u = 0x10000 + ((u - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+            ++i;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            u = 0xFFFD;
+        }
+        out.push_back(static_cast<wchar_t>(u));
+    }
+    return out;
+}
+
+}  // namespace Platform

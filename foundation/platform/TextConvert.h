@@ -1,0 +1,17 @@
+// Conversions between the 8-bit wire text, UTF-8 and wide strings.
+#pragma once
+
+#include <string>
+
+namespace Platform {
+
+// Each byte becomes one wide character (Latin-1): how reply bytes become CStringW.
+std::wstring WidenBytes(const std::string& bytes);
+// UTF-8 <-> wide (UTF-32 on Linux); invalid input is replaced, never thrown.
+std::wstring Utf8ToWide(const std::string& utf8);
+std::string WideToUtf8(const std::wstring& wide);
+// Wide -> UTF-16 LE code units (surrogate pairs above U+FFFF).
+std::u16string WideToUtf16(const std::wstring& wide);
+std::wstring Utf16ToWide(const std::u16string& utf16);
+
+}  // namespace Platform
