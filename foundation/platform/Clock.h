@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 #include "WinTypes.h"
@@ -70,6 +71,13 @@ IClock& Clock();
 void SetClock(IClock* clock);
 // Wakes every timed wait so that it re-reads the clock (a replaced or moved clock).
 void NotifyClockChanged();
+
+// For timed waits built on other primitives (poll() on descriptors, a GUI timer): `wake` is
+// called, on the thread that moved or replaced the clock, after every NotifyClockChanged.
+// It must not block. Returns an id for RemoveClockChangeListener, which returns only once
+// no call of that listener is running.
+std::uint64_t AddClockChangeListener(std::function<void()> wake);
+void RemoveClockChangeListener(std::uint64_t id);
 
 // Current time from Clock(): UTC, and local civil time under the host's rules (daylight
 // saving included).

@@ -7,6 +7,8 @@
 // in the program through CThreadMessageQueue::SetWakeHandler).
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
@@ -34,8 +36,10 @@ public:
     // Gives the handlers the message; the default handles nothing and returns 0.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
 
-    // Ends the target's life as a window: sends WM_NCDESTROY to it (so OnNcDestroy-style
-    // clean-up runs) and stops it receiving further messages. Idempotent.
+    // Ends the target's life as a window: destroys its children first, stops it receiving
+    // further messages (queued ones are dropped, blocked senders get 0), then sends it
+    // WM_NCDESTROY (so OnNcDestroy-style clean-up runs; the handler may delete the object).
+    // Idempotent. Call it on the owning thread.
     void DestroyWindow();
     bool IsWindowAlive() const;
 
@@ -49,13 +53,16 @@ public:
 
 private:
     friend class Platform::CThreadMessageQueue;
+    // Marks the window dead and drops its queued messages; blocked senders get 0.
+    void StopReceiving();
     std::thread::id m_ownerThread;
     Platform::CThreadMessageQueue* m_queue;
     CWnd* m_parent = nullptr;
     std::wstring m_text;
     struct Children;
     Children* m_children;
-    bool m_alive = true;
+    std::atomic<bool> m_alive{true};  // cleared under the owning queue's lock
+    bool m_destroying = false;        // owner thread only: DestroyWindow has begun
 };
 
 namespace Platform {
@@ -74,6 +81,8 @@ public:
     // Called from the posting thread whenever a message is queued here; a GUI event loop
     // installs one that wakes it and then calls DispatchPending on its own thread.
     void SetWakeHandler(std::function<void()> wake);
+    // Number of messages queued now (sent from other threads and posted).
+    int PendingCount() const;
 
     struct Impl;
     Impl* impl() const { return m_impl; }

@@ -1,0 +1,221 @@
+#include "platform/Clock.h"
+
+#include <algorithm>
+#include <atomic>
+#include <limits>
+#include <map>
+
+namespace Platform {
+
+namespace detail {
+// Event.cpp: wakes the waits of WaitForEvents so that they re-read the clock.
+void WakeTimedEventWaits();
+}  // namespace detail
+
+namespace {
+
+// Seconds from 1601-01-01 (tick origin) to 1970-01-01 (the C library's origin).
+constexpr std::int64_t kEpochDifferenceSeconds = 11'644'473'600;
+
+std::atomic<IClock*> g_installedClock{nullptr};
+
+CRealClock& RealClock() {
+    static CRealClock clock;
+    return clock;
+}
+
+// Proleptic Gregorian calendar <-> days since 1970-01-01 (H. Hinnant's algorithms).
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2 ? 1 : 0;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+void CivilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2 ? 1 : 0);
+}
+
+bool IsLeap(unsigned y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+unsigned DaysInMonth(unsigned y, unsigned m) {
+    static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
+}
+
+struct ClockListeners {
+    std::mutex lock;  // held while listeners run, see NotifyClockChanged
+    std::map<std::uint64_t, std::function<void()>> listeners;
+    std::uint64_t nextId = 1;
+};
+
+ClockListeners& Listeners() {
+    static ClockListeners listeners;
+    return listeners;
+}
+
+}  // namespace
+
+// ---- clocks ---------------------------------------------------------------------------
+
+std::chrono::nanoseconds CRealClock::RealDurationOf(Ticks span) const {
+    constexpr Ticks kMaxSpan = static_cast<Ticks>(std::numeric_limits<std::int64_t>::max() / 100);
+    if (span >= kMaxSpan) {
+        return std::chrono::nanoseconds::max();
+    }
+    return std::chrono::nanoseconds(static_cast<std::int64_t>(span) * 100);
+}
+
+CManualClock::CManualClock(Ticks startUtc) : m_now(startUtc) {}
+
+Ticks CManualClock::NowUtc() const {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_now;
+}
+
+std::chrono::nanoseconds CManualClock::RealDurationOf(Ticks) const {
+    return std::chrono::nanoseconds::max();
+}
+
+void CManualClock::Set(Ticks utc) {
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_now = utc;
+    }
+    NotifyClockChanged();
+}
+
+void CManualClock::Advance(std::chrono::milliseconds span) {
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        const auto delta = span.count() * static_cast<std::int64_t>(kTicksPerMillisecond);
+        if (delta < 0 && static_cast<Ticks>(-delta) > m_now) {
+            m_now = 0;
+        } else {
+            m_now += static_cast<Ticks>(delta);
+        }
+    }
+    NotifyClockChanged();
+}
+
+CScaledClock::CScaledClock(Ticks startUtc, double scale)
+    : m_start(startUtc),
+      m_scale(scale > 0.0 ? scale : 1.0),
+      m_realStart(std::chrono::steady_clock::now()) {}
+
+Ticks CScaledClock::NowUtc() const {
+    const auto real = std::chrono::steady_clock::now() - m_realStart;
+    const double ticks = std::chrono::duration<double, std::nano>(real).count() / 100.0 * m_scale;
+    return m_start + static_cast<Ticks>(ticks);
+}
+
+std::chrono::nanoseconds CScaledClock::RealDurationOf(Ticks span) const {
+    const double ns = static_cast<double>(span) * 100.0 / m_scale;
+    if (ns >= static_cast<double>(std::numeric_limits<std::int64_t>::max() / 2)) {
+        return std::chrono::nanoseconds::max();
+    }
+    // Round up so a waiter never wakes just before the clock reaches its deadline.
+    return std::chrono::nanoseconds(static_cast<std::int64_t>(ns) + 1);
+}
+
+IClock& Clock() {
+    IClock* installed = g_installedClock.load(std::memory_order_acquire);
+    return installed != nullptr ? *installed : RealClock();
+}
+
+void SetClock(IClock* clock) {
+    g_installedClock.store(clock, std::memory_order_release);
+    NotifyClockChanged();
+}
+
+void NotifyClockChanged() {
+    detail::WakeTimedEventWaits();
+    ClockListeners& all = Listeners();
+    std::lock_guard<std::mutex> guard(all.lock);
+    // Called under the lock so that RemoveClockChangeListener cannot return while a call of
+    // the removed listener is still running. Listeners must not block.
+    for (auto& [id, wake] : all.listeners) {
+        try {
+            wake();
+        } catch (...) {
+            // A listener's failure must not stop the others from waking.
+        }
+    }
+}
+
+std::uint64_t AddClockChangeListener(std::function<void()> wake) {
+    ClockListeners& all = Listeners();
+    std::lock_guard<std::mutex> guard(all.lock);
+    const std::uint64_t id = all.nextId++;
+    all.listeners.emplace(id, std::move(wake));
+    return id;
+}
+
+void RemoveClockChangeListener(std::uint64_t id) {
+    ClockListeners& all = Listeners();
+    std::lock_guard<std::mutex> guard(all.lock);
+    all.listeners.erase(id);
+}
+
+// ---- calendar -------------------------------------------------------------------------
+
+Ticks SystemTimeToTicks(const SYSTEMTIME& utc) {
+    if (utc.wYear < 1601 || utc.wMonth < 1 || utc.wMonth > 12 || utc.wDay < 1 ||
+        utc.wDay > DaysInMonth(utc.wYear, utc.wMonth) || utc.wHour > 23 || utc.wMinute > 59 ||
+        utc.wSecond > 59 || utc.wMilliseconds > 999) {
+        return 0;
+    }
+    const std::int64_t days = DaysFromCivil(utc.wYear, utc.wMonth, utc.wDay);
+    const std::int64_t seconds =
+        days * 86400 + utc.wHour * 3600 + utc.wMinute * 60 + utc.wSecond + kEpochDifferenceSeconds;
+    return static_cast<Ticks>(seconds) * kTicksPerSecond +
+           static_cast<Ticks>(utc.wMilliseconds) * kTicksPerMillisecond;
+}
+
+SYSTEMTIME TicksToSystemTime(Ticks utc) {
+    const auto totalSeconds = static_cast<std::int64_t>(utc / kTicksPerSecond);
+    const auto milliseconds = static_cast<WORD>((utc % kTicksPerSecond) / kTicksPerMillisecond);
+    const std::int64_t unixSeconds = totalSeconds - kEpochDifferenceSeconds;
+    std::int64_t days = unixSeconds / 86400;
+    std::int64_t secondOfDay = unixSeconds % 86400;
+    if (secondOfDay < 0) {
+        secondOfDay += 86400;
+        --days;
+    }
+    std::int64_t year = 0;
+    unsigned month = 0;
+    unsigned day = 0;
+    CivilFromDays(days, year, month, day);
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(std::clamp<std::int64_t>(year, 0, 65535));
+    st.wMonth = static_cast<WORD>(month);
+    st.wDay = static_cast<WORD>(day);
+    st.wDayOfWeek = static_cast<WORD>(((days % 7) + 7 + 4) % 7);  // 1970-01-01 was a Thursday
+    st.wHour = static_cast<WORD>(secondOfDay / 3600);
+    st.wMinute = static_cast<WORD>(secondOfDay / 60 % 60);
+    st.wSecond = static_cast<WORD>(secondOfDay % 60);
+    st.wMilliseconds = milliseconds;
+    return st;
+}
+
+SYSTEMTIME GetSystemTimeUtc() {
+    return TicksToSystemTime(Clock().NowUtc());
+}
+
+SYSTEMTIME GetLocalTime() {
+    return UtcToLocal(GetSystemTimeUtc());
+}
+
+}  // namespace Platform

@@ -1,0 +1,9 @@
+# Platform layer: clocks and calendar, events, the window-message layer, message boxes,
+# folders and the debugger-output switch.
+quorvel_test(NAME foundation_platform_tests
+    LABELS foundation
+    SOURCES
+        ${CMAKE_CURRENT_LIST_DIR}/platform/ClockTest.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/platform/EventTest.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/platform/WndTest.cpp
+    LIBS foundation)
