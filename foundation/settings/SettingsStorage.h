@@ -71,7 +71,7 @@ protected:
 
 private:
     // Opens, exchanges "Count" and returns both results; keeps the child as the current array.
-    bool OpenArrayChild(const wchar_t* name, std::int32_t* count, bool save, bool* opened);
+    bool OpenArrayChild(std::int32_t* count, bool save, bool* opened);
 };
 
 }  // namespace Zezezezo

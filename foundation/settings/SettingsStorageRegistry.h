@@ -53,6 +53,8 @@ public:
 private:
     bool Open(bool save);
     bool Close();
+    // Reads a value that must be exactly `size` bytes; reports a wrong size or type.
+    bool ReadExact(const wchar_t* name, void* data, std::uint32_t size, std::uint32_t expectedType);
     // Full path for diagnostics, e.g. "Software\...\Application Settings\AlignmentArray".
     std::wstring DescribeValue(const wchar_t* name) const;
 

@@ -1,0 +1,48 @@
+#include "settings/StorageDiagnostics.h"
+
+#include <cstdio>
+#include <mutex>
+#include <utility>
+
+#include "platform/TextConvert.h"
+
+namespace Zezezezo {
+namespace {
+
+std::mutex& SinkLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::function<void(const std::wstring&)>& Sink() {
+    static std::function<void(const std::wstring&)> sink;
+    return sink;
+}
+
+}  // namespace
+
+void SetStorageDiagnostics(std::function<void(const std::wstring&)> sink) {
+    std::lock_guard<std::mutex> guard(SinkLock());
+    Sink() = std::move(sink);
+}
+
+void ReportStorageProblem(const std::wstring& message) noexcept {
+    try {
+        std::function<void(const std::wstring&)> sink;
+        {
+            std::lock_guard<std::mutex> guard(SinkLock());
+            sink = Sink();
+        }
+        // Called outside the lock so that a sink may log through code that reports again.
+        if (sink) {
+            sink(message);
+        } else {
+            const std::string line = Platform::WideToUtf8(message);
+            std::fprintf(stderr, "%s\n", line.c_str());
+        }
+    } catch (...) {
+        // Diagnostics must never turn a settings failure into a crash.
+    }
+}
+
+}  // namespace Zezezezo
