@@ -1,0 +1,134 @@
+#include "SiteSun.h"
+
+#include <cmath>
+
+#include "SunPosition.h"
+#include "platform/Clock.h"
+
+namespace Suntrack {
+
+namespace {
+
+constexpr std::int64_t kEpochDifferenceSeconds = 11'644'473'600;  // 1601 -> 1970
+constexpr std::int64_t kSecondsPerDay = 86'400;
+
+SunPositionRequest SiteRequest(const SiteParameters& site, std::int32_t what, double zenithLimit) {
+    SunPositionRequest r{};
+    r.timeZone = 0;                        // always UTC: the callers convert with the host's rules
+    r.longitude = -site.longitudeEastDeg;  // the module counts west positive
+    r.latitude = site.latitudeDeg;
+    r.elevation = site.elevationM;
+    r.pressure = site.pressureMb;
+    r.temperature = site.temperatureC;
+    r.zenithLimit = zenithLimit;
+    r.request = what;
+    return r;
+}
+
+std::int64_t UtcToSeconds(const SYSTEMTIME& utc) {
+    return static_cast<std::int64_t>(Platform::SystemTimeToTicks(utc) / Platform::kTicksPerSecond) -
+           kEpochDifferenceSeconds;
+}
+
+SYSTEMTIME SecondsToUtc(std::int64_t seconds) {
+    return Platform::TicksToSystemTime(
+        static_cast<Platform::Ticks>(seconds + kEpochDifferenceSeconds) *
+        Platform::kTicksPerSecond);
+}
+
+// Seconds since 1970 of the start of the UTC date of `seconds`.
+std::int64_t UtcMidnight(std::int64_t seconds) {
+    std::int64_t day = seconds / kSecondsPerDay;
+    if (seconds % kSecondsPerDay < 0) {
+        --day;
+    }
+    return day * kSecondsPerDay;
+}
+
+// A UTC event of the module turned into an instant; the fraction of the second is dropped.
+LocalSunEvent ToLocalEvent(const SunEvent& e) {
+    LocalSunEvent out;
+    if (e.valid != 1) {
+        return out;
+    }
+    SYSTEMTIME date{};
+    date.wYear = static_cast<WORD>(e.year);
+    date.wMonth = static_cast<WORD>(e.month);
+    date.wDay = static_cast<WORD>(e.day);
+    // Hour, minute and second are added as numbers so that a second of 59.99999 rounded up
+    // to 60 by the calendar conversion still lands on the right instant.
+    out.utcSeconds = UtcToSeconds(date) + static_cast<std::int64_t>(e.hour) * 3600 +
+                     static_cast<std::int64_t>(e.minute) * 60 +
+                     static_cast<std::int64_t>(std::floor(e.second));
+    out.local = Platform::SecondsToLocalTime(out.utcSeconds);
+    out.valid = true;
+    return out;
+}
+
+bool OnLocalDate(const LocalSunEvent& e, int year, int month, int day) {
+    return e.valid && e.local.wYear == year && e.local.wMonth == month && e.local.wDay == day;
+}
+
+}  // namespace
+
+SunSample SunAtUtcSeconds(const SiteParameters& site, std::int64_t utcSeconds) {
+    return SunAtUtc(site, SecondsToUtc(utcSeconds));
+}
+
+SunSample SunAtUtc(const SiteParameters& site, const SYSTEMTIME& utc) {
+    // The zenith limit plays no part in a position; any accepted value will do.
+    SunPositionRequest request = SiteRequest(site, SUNPOS_ZENAZ, kStandardZenithLimitDeg);
+    request.year = utc.wYear;
+    request.month = utc.wMonth;
+    request.day = utc.wDay;
+    request.hour = utc.wHour;
+    request.minute = utc.wMinute;
+    request.second = utc.wSecond;
+    SunPositionResult result{};
+    SunSample sample;
+    sample.errorCode = CalculateSunPosition(request, result);
+    if (sample.errorCode == 0) {
+        sample.azimuthDeg = result.azimuth;
+        sample.zenithDeg = result.zenith;
+    }
+    return sample;
+}
+
+SunSample SunAtLocalTime(const SiteParameters& site, const SYSTEMTIME& local) {
+    return SunAtUtc(site, Platform::LocalToUtc(local));
+}
+
+LocalRiseSet SunRiseSetForLocalDate(const SiteParameters& site, int year, int month, int day,
+                                    double zenithLimitDeg) {
+    LocalRiseSet found;
+    // The local date spans parts of the UTC dates before, of and after it (offsets reach
+    // -12 h and +14 h); each of those UTC dates has at most one rise and one set.
+    SYSTEMTIME localDate{};
+    localDate.wYear = static_cast<WORD>(year);
+    localDate.wMonth = static_cast<WORD>(month);
+    localDate.wDay = static_cast<WORD>(day);
+    const std::int64_t middle = UtcMidnight(UtcToSeconds(localDate));
+    for (int offset = -1; offset <= 1; ++offset) {
+        const SYSTEMTIME utcDate = SecondsToUtc(middle + offset * kSecondsPerDay);
+        SunPositionRequest request = SiteRequest(site, SUNPOS_RISESET, zenithLimitDeg);
+        request.year = utcDate.wYear;
+        request.month = utcDate.wMonth;
+        request.day = utcDate.wDay;
+        request.hour = 12;
+        SunPositionResult result{};
+        if (CalculateSunPosition(request, result) != 0) {
+            continue;
+        }
+        const LocalSunEvent rise = ToLocalEvent(result.sunrise);
+        const LocalSunEvent set = ToLocalEvent(result.sunset);
+        if (!found.sunrise.valid && OnLocalDate(rise, year, month, day)) {
+            found.sunrise = rise;
+        }
+        if (!found.sunset.valid && OnLocalDate(set, year, month, day)) {
+            found.sunset = set;
+        }
+    }
+    return found;
+}
+
+}  // namespace Suntrack
