@@ -57,6 +57,8 @@ HiveResult HiveCreateKey(HiveKey root, const std::wstring& path, HiveKey* result
 // Opens an existing key; `write` asks for write access (and a transaction at the top).
 HiveResult HiveOpenKey(HiveKey root, const std::wstring& path, bool write, HiveKey* result);
 HiveResult HiveCloseKey(HiveKey key);
+// Closes a key; when it is the top key of a transaction, rolls the transaction back.
+HiveResult HiveAbortKey(HiveKey key);
 
 HiveResult HiveSetValue(HiveKey key, const wchar_t* name, std::uint32_t type, const void* data,
                         std::size_t size);

@@ -419,6 +419,16 @@ HiveResult HiveOpenKey(HiveKey root, const std::wstring& path, bool write, HiveK
     return Open(root, path, write, false, result);
 }
 
+HiveResult HiveAbortKey(HiveKey key) {
+    if (key == nullptr || key == &g_currentUser || !key->ownsTransaction) {
+        return HiveCloseKey(key);
+    }
+    std::unique_ptr<HiveKeyState> owned(key);
+    owned->connection->finished = true;
+    Execute(*owned->connection, "ROLLBACK");
+    return HiveResult::Success;
+}
+
 HiveResult HiveCloseKey(HiveKey key) {
     if (key == nullptr) {
         return HiveResult::Failed;

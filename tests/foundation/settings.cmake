@@ -1,0 +1,7 @@
+# Settings storage: the record framework against an in-memory storage, the per-user hive
+# (SQLite) through the registry storage, and the registry text export and import.
+quorvel_test(NAME foundation_settings_tests
+    LABELS foundation
+    SOURCES
+        ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsProtocolTest.cpp
+    LIBS foundation)
