@@ -71,9 +71,15 @@ std::wstring ToLogText(const char* v);
 std::wstring ToLogText(long long v);
 std::wstring ToLogText(unsigned long long v);
 std::wstring ToLogText(double v);
-inline std::wstring ToLogText(int v) { return ToLogText(static_cast<long long>(v)); }
-inline std::wstring ToLogText(long v) { return ToLogText(static_cast<long long>(v)); }
-inline std::wstring ToLogText(unsigned v) { return ToLogText(static_cast<unsigned long long>(v)); }
+inline std::wstring ToLogText(int v) {
+    return ToLogText(static_cast<long long>(v));
+}
+inline std::wstring ToLogText(long v) {
+    return ToLogText(static_cast<long long>(v));
+}
+inline std::wstring ToLogText(unsigned v) {
+    return ToLogText(static_cast<unsigned long long>(v));
+}
 inline std::wstring ToLogText(unsigned long v) {
     return ToLogText(static_cast<unsigned long long>(v));
 }

@@ -6,4 +6,6 @@ quorvel_test(NAME foundation_platform_tests
         ${CMAKE_CURRENT_LIST_DIR}/platform/ClockTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/platform/EventTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/platform/WndTest.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/platform/MessageBoxTest.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/platform/PathsTest.cpp
     LIBS foundation)
