@@ -4,4 +4,6 @@ quorvel_test(NAME foundation_settings_tests
     LABELS foundation
     SOURCES
         ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsProtocolTest.cpp
-    LIBS foundation)
+        ${CMAKE_CURRENT_LIST_DIR}/settings/RegistryStorageTest.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/settings/RegistryTextTest.cpp
+    LIBS foundation SQLite::SQLite3)
