@@ -13,6 +13,13 @@ constexpr std::size_t kMaxBytesPerWrite = 4096;
 constexpr unsigned kBabbleBaud = 115200;  // pace of babbling when no wire time is emulated
 constexpr char kBabbleText[] = "#BABBLE~0123456789~";
 constexpr auto kBabbleSlice = std::chrono::milliseconds(1);
+// A device that vanishes after its last reply gives the peer this long to read it: closing
+// the master of a pseudo-terminal discards what the slave has not read.
+// The kernel moves written bytes to the slave's queue a little later, so the queue is only
+// trusted to be empty after a short settling time.
+constexpr auto kVanishGrace = std::chrono::seconds(1);
+constexpr auto kVanishSettle = std::chrono::milliseconds(50);
+constexpr auto kVanishPoll = std::chrono::milliseconds(1);
 
 std::chrono::nanoseconds MillisecondsToDuration(double ms) {
     return std::chrono::nanoseconds(static_cast<std::int64_t>(ms * 1e6));
@@ -260,7 +267,10 @@ void CInstrumentSimulator::ProcessLine(const SIncomingLine& line, Clock::time_po
     for (const SFaultRule& rule : m_options.faults) {
         if (rule.kind == EFaultKind::Vanish && rule.afterCommands > 0 &&
             m_answered >= static_cast<std::size_t>(rule.afterCommands)) {
-            m_vanishWhenFlushed = true;
+            if (!m_vanishWhenFlushed) {
+                m_vanishWhenFlushed = true;
+                m_vanishDeadline = Clock::time_point::max();
+            }
         }
     }
 }
@@ -396,7 +406,7 @@ std::int64_t CInstrumentSimulator::NanosecondsToNextWork(Clock::time_point now) 
         next = std::min(next, std::max(m_txFree, line.ready) + ByteTime());
     }
     if (m_vanishWhenFlushed && m_outgoing.empty()) {
-        next = now;
+        next = std::min(next, now + kVanishPoll);
     }
     double event = m_model.NextEventTime();
     if (event < std::numeric_limits<double>::infinity()) {
@@ -430,6 +440,17 @@ void CInstrumentSimulator::CloseDevice(const std::string& reason) {
     }
 }
 
+bool CInstrumentSimulator::VanishNowAfterFlush(Clock::time_point now) {
+    if (!m_vanishWhenFlushed || m_vanished || !m_outgoing.empty()) {
+        return false;
+    }
+    if (m_vanishDeadline == Clock::time_point::max()) {
+        m_vanishDeadline = now + kVanishGrace;
+    }
+    bool settled = now >= m_vanishDeadline - kVanishGrace + kVanishSettle;
+    return (settled && m_port.UnreadByPeer() == 0) || now >= m_vanishDeadline;
+}
+
 void CInstrumentSimulator::Run() {
     bool wantWrite = false;
     while (!m_stopRequested) {
@@ -443,7 +464,7 @@ void CInstrumentSimulator::Run() {
             AdvanceModel(now);
             ProcessDueIncoming(now);
             wantWrite = WriteDueOutgoing(now);
-            if (m_vanishWhenFlushed && m_outgoing.empty()) {
+            if (VanishNowAfterFlush(now)) {
                 CloseDevice({});
             }
             timeoutNs = wantWrite ? std::max<std::int64_t>(NanosecondsToNextWork(now), 1000000)

@@ -88,6 +88,7 @@ private:
     void AcceptBytes(const char* data, std::size_t size, Clock::time_point readTime);
     std::int64_t NanosecondsToNextWork(Clock::time_point now) const;
     void CloseDevice(const std::string& reason);
+    bool VanishNowAfterFlush(Clock::time_point now);
     Clock::duration ByteTime() const;
 
     CPseudoTerminal m_port;  // used by the simulator thread while it runs
@@ -112,6 +113,7 @@ private:
     std::size_t m_babbleIndex = 0;
     bool m_vanishRequested = false;
     bool m_vanishWhenFlushed = false;
+    Clock::time_point m_vanishDeadline;  // last chance for the peer to read the final reply
     bool m_vanished = false;
     bool m_running = false;
     std::size_t m_answered = 0;

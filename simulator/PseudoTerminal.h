@@ -42,6 +42,9 @@ public:
     long Read(char* buffer, std::size_t size, std::string& error);
     long Write(const char* data, std::size_t size, std::string& error);
 
+    // Bytes written towards the peer that it has not read yet (0 where unknown).
+    std::size_t UnreadByPeer() const;
+
     // Waits until the device is readable (or writable, if asked), Wake() is called, or the
     // timeout passes (nanoseconds; negative waits without limit).
     SPortWaitResult Wait(bool wantWrite, std::int64_t timeoutNs);

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -195,6 +196,15 @@ long CPseudoTerminal::Write(const char* data, std::size_t size, std::string& err
     }
     error = SystemText("write to " + m_devicePath);
     return -1;
+}
+
+std::size_t CPseudoTerminal::UnreadByPeer() const {
+    // Our own slave descriptor shares the input queue of every slave opener.
+    int pending = 0;
+    if (m_handles->slave < 0 || ::ioctl(m_handles->slave, FIONREAD, &pending) != 0 || pending < 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(pending);
 }
 
 SPortWaitResult CPseudoTerminal::Wait(bool wantWrite, std::int64_t timeoutNs) {

@@ -109,6 +109,10 @@ long CPseudoTerminal::Write(const char* data, std::size_t size, std::string& err
     return static_cast<long>(put);
 }
 
+std::size_t CPseudoTerminal::UnreadByPeer() const {
+    return 0;  // the null-modem driver does not tell what the partner has read
+}
+
 SPortWaitResult CPseudoTerminal::Wait(bool /*wantWrite*/, std::int64_t timeoutNs) {
     // Without overlapped reads the port is polled: wake at least every millisecond to look
     // at the input queue, and at once on Wake().
