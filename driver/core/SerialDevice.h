@@ -1,0 +1,77 @@
+// The operating-system side of one serial port: open and configure the line, purge, write,
+// read what has arrived, and wait for input or for one of two wake-ups (shutdown, write
+// request). SerialDevice_posix.cpp (termios + poll) and SerialDevice_win32.cpp (overlapped
+// COM port) implement it; CSerialPort holds the protocol logic above it.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/WinTypes.h"
+
+namespace QuorvelDriver {
+
+// A failed operation: the name shown in the error box ("ReadFile()", ...) and the system's
+// own code and text.
+struct SerialFailure {
+    std::wstring operation;
+    int code = 0;
+    std::wstring systemText;
+};
+
+enum class WaitOutcome {
+    Shutdown,  // the shutdown wake-up was signalled
+    Input,     // bytes (or a hang-up, which the next read reports) are waiting
+    Woken,     // the write-request wake-up was signalled
+    TimedOut,  // the time limit passed with nothing to do
+    Failed,    // the wait itself failed; see the failure record
+};
+
+class CSerialDevice {
+public:
+    CSerialDevice();
+    ~CSerialDevice();
+    CSerialDevice(const CSerialDevice&) = delete;
+    CSerialDevice& operator=(const CSerialDevice&) = delete;
+
+    // Opens COM port `port` for reading and writing, exclusively. False, without any report,
+    // when the device is absent, in use or not accessible.
+    bool Open(unsigned int port);
+    // Raw 8N1 without flow control at `baud`. On failure names the step that failed
+    // ("SetCommTimeouts()", "SetCommMask()" or "SetCommState()"); the port stays open.
+    bool Configure(DWORD baud, SerialFailure& failure);
+    void Close();
+    bool IsOpen() const;
+
+    // Discards unread input and unsent output.
+    bool Purge(SerialFailure& failure);
+    // Writes all of `bytes`; gives up (true, partly written) when the line does not drain
+    // within `limit`, so the reply deadline then reports the command. Returns false on a
+    // device error.
+    bool Write(const std::string& bytes, std::chrono::milliseconds limit, SerialFailure& failure);
+    // Appends what has arrived to `out` without blocking. False on a device error or hang-up.
+    bool ReadAvailable(std::string& out, SerialFailure& failure);
+
+    // Waits for shutdown, input, or (when `includeWriteRequest`) the write-request wake-up,
+    // in that priority, at most `limit` (no value: no limit). A wake-up that is reported is
+    // consumed.
+    WaitOutcome Wait(std::optional<std::chrono::milliseconds> limit, bool includeWriteRequest,
+                     SerialFailure& failure);
+
+    // Thread-safe wake-ups of Wait.
+    void RequestShutdown();
+    void ClearShutdown();
+    void RequestWrite();
+
+private:
+    struct Impl;
+    Impl* m_impl;
+};
+
+// COM port numbers 1..255 whose device is present (also when it is in use), ascending.
+std::vector<unsigned int> EnumeratePresentPorts();
+
+}  // namespace QuorvelDriver

@@ -1,0 +1,244 @@
+// Windows serial device: an overlapped COM port ("\\.\COM%u"), the comm-event wait and two
+// manual-reset events for the wake-ups, waited for together with WaitForMultipleObjects.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "SerialDevice.h"
+
+namespace QuorvelDriver {
+
+namespace {
+
+std::wstring SystemText(DWORD code) {
+    wchar_t* text = nullptr;
+    FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&text),
+        0, nullptr);
+    std::wstring result = text ? text : L"";
+    LocalFree(text);
+    return result;
+}
+
+void Fill(SerialFailure& failure, const wchar_t* operation, DWORD code) {
+    failure.operation = operation;
+    failure.code = static_cast<int>(code);
+    failure.systemText = SystemText(code);
+}
+
+std::wstring DevicePath(unsigned int port) {
+    wchar_t path[32];
+    swprintf(path, 32, L"\\\\.\\COM%u", port);
+    return path;
+}
+
+}  // namespace
+
+struct CSerialDevice::Impl {
+    HANDLE port = INVALID_HANDLE_VALUE;
+    HANDLE shutdown = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE writeRequest = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    OVERLAPPED waitIo{};    // the comm-event wait
+    OVERLAPPED transfer{};  // reads and writes
+    DWORD eventMask = 0;
+    bool waitPending = false;
+
+    Impl() {
+        waitIo.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        transfer.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+    ~Impl() {
+        CloseHandle(waitIo.hEvent);
+        CloseHandle(transfer.hEvent);
+        CloseHandle(shutdown);
+        CloseHandle(writeRequest);
+    }
+};
+
+CSerialDevice::CSerialDevice() : m_impl(new Impl) {}
+
+CSerialDevice::~CSerialDevice() {
+    Close();
+    delete m_impl;
+}
+
+bool CSerialDevice::Open(unsigned int port) {
+    Close();
+    m_impl->port = CreateFileW(DevicePath(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    return m_impl->port != INVALID_HANDLE_VALUE;
+}
+
+bool CSerialDevice::Configure(DWORD baud, SerialFailure& failure) {
+    COMMTIMEOUTS timeouts{};  // all five zero
+    if (!SetCommTimeouts(m_impl->port, &timeouts)) {
+        Fill(failure, L"SetCommTimeouts()", GetLastError());
+        return false;
+    }
+    if (!SetCommMask(m_impl->port, EV_RXCHAR)) {
+        Fill(failure, L"SetCommMask()", GetLastError());
+        return false;
+    }
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    GetCommState(m_impl->port, &dcb);
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.BaudRate = baud;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    if (!SetCommState(m_impl->port, &dcb)) {
+        Fill(failure, L"SetCommState()", GetLastError());
+        return false;
+    }
+    return true;
+}
+
+void CSerialDevice::Close() {
+    if (m_impl->port != INVALID_HANDLE_VALUE) {
+        CancelIo(m_impl->port);
+        CloseHandle(m_impl->port);
+        m_impl->port = INVALID_HANDLE_VALUE;
+    }
+    m_impl->waitPending = false;
+}
+
+bool CSerialDevice::IsOpen() const {
+    return m_impl->port != INVALID_HANDLE_VALUE;
+}
+
+bool CSerialDevice::Purge(SerialFailure& failure) {
+    if (!PurgeComm(m_impl->port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR)) {
+        Fill(failure, L"PurgeComm()", GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool CSerialDevice::Write(const std::string& bytes, std::chrono::milliseconds limit,
+                          SerialFailure& failure) {
+    ResetEvent(m_impl->transfer.hEvent);
+    m_impl->transfer.Offset = m_impl->transfer.OffsetHigh = 0;
+    DWORD written = 0;
+    if (WriteFile(m_impl->port, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                  &m_impl->transfer)) {
+        return true;
+    }
+    if (GetLastError() != ERROR_IO_PENDING) {
+        Fill(failure, L"WriteFile()", GetLastError());
+        return false;
+    }
+    HANDLE handles[2] = {m_impl->shutdown, m_impl->transfer.hEvent};
+    const DWORD r = WaitForMultipleObjects(2, handles, FALSE, static_cast<DWORD>(limit.count()));
+    if (r != WAIT_OBJECT_0 + 1) {
+        CancelIo(m_impl->port);  // shutting down or the line does not drain
+        return true;
+    }
+    if (!GetOverlappedResult(m_impl->port, &m_impl->transfer, &written, FALSE)) {
+        Fill(failure, L"GetOverlappedResults() in WriteFile()", GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool CSerialDevice::ReadAvailable(std::string& out, SerialFailure& failure) {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!ClearCommError(m_impl->port, &errors, &stat)) {
+        Fill(failure, L"ReadFile()", GetLastError());
+        return false;
+    }
+    if (stat.cbInQue == 0)
+        return true;
+    std::string buf(stat.cbInQue, '\0');
+    ResetEvent(m_impl->transfer.hEvent);
+    DWORD got = 0;
+    if (!ReadFile(m_impl->port, buf.data(), stat.cbInQue, &got, &m_impl->transfer)) {
+        if (GetLastError() != ERROR_IO_PENDING ||
+            !GetOverlappedResult(m_impl->port, &m_impl->transfer, &got, TRUE)) {
+            Fill(failure, L"GetOverlappedResults() in ReadFile()", GetLastError());
+            return false;
+        }
+    }
+    out.append(buf.data(), got);
+    return true;
+}
+
+WaitOutcome CSerialDevice::Wait(std::optional<std::chrono::milliseconds> limit,
+                                bool includeWriteRequest, SerialFailure& failure) {
+    if (!m_impl->waitPending) {
+        ResetEvent(m_impl->waitIo.hEvent);
+        if (WaitCommEvent(m_impl->port, &m_impl->eventMask, &m_impl->waitIo)) {
+            return WaitOutcome::Input;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING && error != ERROR_INVALID_PARAMETER) {
+            Fill(failure, L"WaitCommEvent()", error);
+            return WaitOutcome::Failed;
+        }
+        m_impl->waitPending = error == ERROR_IO_PENDING;
+    }
+    HANDLE handles[3] = {m_impl->shutdown, m_impl->waitIo.hEvent, m_impl->writeRequest};
+    const DWORD timeout =
+        limit ? static_cast<DWORD>(std::max<long long>(0, limit->count())) : INFINITE;
+    const DWORD r = WaitForMultipleObjects(includeWriteRequest ? 3 : 2, handles, FALSE, timeout);
+    switch (r) {
+        case WAIT_OBJECT_0:
+            return WaitOutcome::Shutdown;
+        case WAIT_OBJECT_0 + 1:
+            m_impl->waitPending = false;
+            return WaitOutcome::Input;
+        case WAIT_OBJECT_0 + 2:
+            ResetEvent(m_impl->writeRequest);
+            return WaitOutcome::Woken;
+        case WAIT_TIMEOUT:
+            return WaitOutcome::TimedOut;
+        default:
+            Fill(failure, L"WaitCommEvent()", GetLastError());
+            return WaitOutcome::Failed;
+    }
+}
+
+void CSerialDevice::RequestShutdown() {
+    SetEvent(m_impl->shutdown);
+}
+
+void CSerialDevice::ClearShutdown() {
+    ResetEvent(m_impl->shutdown);
+}
+
+void CSerialDevice::RequestWrite() {
+    SetEvent(m_impl->writeRequest);
+}
+
+std::vector<unsigned int> EnumeratePresentPorts() {
+    std::vector<unsigned int> present;
+    for (unsigned int n = 1; n <= 255; ++n) {
+        HANDLE h = CreateFileW(DevicePath(n).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            present.push_back(n);
+            continue;
+        }
+        // The port exists but is in use or otherwise busy.
+        switch (GetLastError()) {
+            case ERROR_ACCESS_DENIED:
+            case ERROR_GEN_FAILURE:
+            case ERROR_SHARING_VIOLATION:
+            case ERROR_SEM_TIMEOUT:
+                present.push_back(n);
+                break;
+            default:
+                break;
+        }
+    }
+    return present;
+}
+
+}  // namespace QuorvelDriver

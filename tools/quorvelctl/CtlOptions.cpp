@@ -1,0 +1,213 @@
+#include "CtlOptions.h"
+
+#include <charconv>
+#include <cstdlib>
+
+namespace quorvelctl {
+
+namespace {
+
+bool ParseNumber(const std::string& text, double& value) {
+    if (text.empty())
+        return false;
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (*first == '+')
+        ++first;
+    const auto r = std::from_chars(first, last, value);
+    return r.ec == std::errc() && r.ptr == last;
+}
+
+bool ParseUnsigned(const std::string& text, unsigned& value) {
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && r.ec == std::errc() && r.ptr == text.data() + text.size();
+}
+
+struct SCommandShape {
+    const char* name;
+    std::size_t minNumbers;
+    std::size_t maxNumbers;
+};
+
+const SCommandShape kCommands[] = {
+    {"id", 0, 0},   {"status", 0, 0},   {"position", 0, 0}, {"velocity", 0, 0},
+    {"home", 0, 0}, {"move-abs", 2, 3}, {"move-rel", 3, 3}, {"jog", 2, 2},
+    {"stop", 0, 0}, {"offset", 2, 2},   {"monitor", 1, 1},  {"settings", 0, 0},
+};
+
+}  // namespace
+
+std::string Usage() {
+    return "usage: quorvelctl --port N [--baud B] [--timeout S] [--log FILE] [--log-ceiling C] "
+           "COMMAND\n"
+           "       quorvelctl settings export|import FILE\n"
+           "\n"
+           "Connects to the Quorvel on COM port N (default 115200 baud), waits for its first\n"
+           "status, runs COMMAND, waits for its outcome and prints every notification of the\n"
+           "driver as one line. Exit status 0 on success; 1 after an error notification, a\n"
+           "refused call or a time-out (the operator text goes to standard error); 2 for a\n"
+           "usage error.\n"
+           "\n"
+           "Commands (angles in degrees, azimuth from north towards east, zenith from the\n"
+           "vertical; rates in degrees per second):\n"
+           "  id                     identification (leading, product, trailing fields)\n"
+           "  status                 query the status set\n"
+           "  position               query azimuth and zenith\n"
+           "  velocity               query the azimuth and zenith rates\n"
+           "  home                   home the instrument; waits for \"!H:1\"\n"
+           "  move-abs AZ ZE [VEL]   move to a position; waits for \"!P:1\"\n"
+           "  move-rel AZ ZE VEL     move by an amount at a speed; waits for \"!P:1\"\n"
+           "  jog AZRATE ZERATE --for SECONDS\n"
+           "                         move at the rates for SECONDS, then stop the motion\n"
+           "  stop all|motion|trajectory\n"
+           "                         stop everything, the motion, or the running trajectory\n"
+           "  offset AZ ZE           set the axis offset (whole degrees)\n"
+           "  monitor SECONDS        print notifications, polling the position every second\n"
+           "  settings export FILE   write the program's settings as registry text\n"
+           "  settings import FILE   read registry text into the program's settings\n"
+           "\n"
+           "Time limits: 5 s for queries, 300 s for moves and homing; --timeout S replaces them.\n"
+           "--log FILE appends the driver's log to FILE; --log-ceiling C (0..7, default 6)\n"
+           "chooses how much it writes (7 includes every command sent).\n"
+           "\n"
+           "Port mapping: COM port N is the device that the link COM<N> in the port folder\n"
+           "points at ($QUORVEL_PORT_DIR, by default $XDG_CONFIG_HOME/Pelvarin/Quorvel Control\n"
+           "Software/ports, e.g. a link to /dev/serial/by-id/... or to the pseudo-terminal of\n"
+           "quorvel-sim). Without such a link COM1-COM32 are /dev/ttyS0-31, COM33-COM64\n"
+           "/dev/ttyUSB0-31 and COM65-COM96 /dev/ttyACM0-31.\n";
+}
+
+EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, std::string& error) {
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](const char* name) -> const std::string* {
+            if (i + 1 >= args.size()) {
+                error = std::string(name) + " needs a value";
+                return nullptr;
+            }
+            return &args[++i];
+        };
+        if (a == "--help" || a == "-h")
+            return EParse::Help;
+        if (a == "--port") {
+            const std::string* v = value("--port");
+            if (!v)
+                return EParse::Error;
+            if (!ParseUnsigned(*v, options.port) || options.port == 0 || options.port > 255) {
+                error = "--port takes a COM port number 1..255, not \"" + *v + "\"";
+                return EParse::Error;
+            }
+        } else if (a == "--baud") {
+            const std::string* v = value("--baud");
+            if (!v)
+                return EParse::Error;
+            if (!ParseUnsigned(*v, options.baud) || options.baud == 0) {
+                error = "--baud takes a rate in bits per second, not \"" + *v + "\"";
+                return EParse::Error;
+            }
+        } else if (a == "--timeout") {
+            const std::string* v = value("--timeout");
+            if (!v)
+                return EParse::Error;
+            double t = 0;
+            if (!ParseNumber(*v, t) || t <= 0) {
+                error = "--timeout takes a positive number of seconds, not \"" + *v + "\"";
+                return EParse::Error;
+            }
+            options.timeoutS = t;
+        } else if (a == "--for") {
+            const std::string* v = value("--for");
+            if (!v)
+                return EParse::Error;
+            if (!ParseNumber(*v, options.forS) || options.forS < 0) {
+                error = "--for takes a number of seconds, not \"" + *v + "\"";
+                return EParse::Error;
+            }
+        } else if (a == "--log") {
+            const std::string* v = value("--log");
+            if (!v)
+                return EParse::Error;
+            options.logFile = *v;
+        } else if (a == "--log-ceiling") {
+            const std::string* v = value("--log-ceiling");
+            if (!v)
+                return EParse::Error;
+            unsigned c = 0;
+            if (!ParseUnsigned(*v, c) || c > 7) {
+                error = "--log-ceiling takes 0..7, not \"" + *v + "\"";
+                return EParse::Error;
+            }
+            options.logCeiling = static_cast<int>(c);
+        } else if (a.size() > 2 && a[0] == '-' && a[1] == '-') {
+            error = "unknown option " + a;
+            return EParse::Error;
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (positional.empty()) {
+        error = "no command given";
+        return EParse::Error;
+    }
+    options.command = positional[0];
+    const SCommandShape* shape = nullptr;
+    for (const SCommandShape& c : kCommands) {
+        if (options.command == c.name)
+            shape = &c;
+    }
+    if (!shape) {
+        error = "unknown command \"" + options.command + "\"";
+        return EParse::Error;
+    }
+    if (options.command == "settings") {
+        if (positional.size() != 3 || (positional[1] != "export" && positional[1] != "import")) {
+            error = "settings takes export FILE or import FILE";
+            return EParse::Error;
+        }
+        options.word = positional[1];
+        options.file = positional[2];
+        return EParse::Run;
+    }
+    if (options.port == 0) {
+        error = "--port N is required";
+        return EParse::Error;
+    }
+    std::size_t first = 1;
+    if (options.command == "stop") {
+        if (positional.size() != 2 || (positional[1] != "all" && positional[1] != "motion" &&
+                                       positional[1] != "trajectory")) {
+            error = "stop takes all, motion or trajectory";
+            return EParse::Error;
+        }
+        options.word = positional[1];
+        return EParse::Run;
+    }
+    const std::size_t count = positional.size() - first;
+    if (count < shape->minNumbers || count > shape->maxNumbers) {
+        error = options.command + " takes " + std::to_string(shape->minNumbers) +
+                (shape->maxNumbers != shape->minNumbers ? " to " + std::to_string(shape->maxNumbers)
+                                                        : std::string()) +
+                " numbers";
+        return EParse::Error;
+    }
+    for (std::size_t i = first; i < positional.size(); ++i) {
+        double v = 0;
+        if (!ParseNumber(positional[i], v)) {
+            error = options.command + ": \"" + positional[i] + "\" is not a number";
+            return EParse::Error;
+        }
+        options.numbers.push_back(v);
+    }
+    if (options.command == "jog" && options.forS <= 0) {
+        error = "jog needs --for SECONDS";
+        return EParse::Error;
+    }
+    if (options.command == "monitor" && options.numbers[0] < 0) {
+        error = "monitor takes a number of seconds";
+        return EParse::Error;
+    }
+    return EParse::Run;
+}
+
+}  // namespace quorvelctl

@@ -1,0 +1,28 @@
+// The command line of quorvelctl.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvelctl {
+
+struct SOptions {
+    unsigned port = 0;
+    unsigned baud = 115200;
+    std::optional<double> timeoutS;  // overrides the command's own time limit
+    std::string logFile;             // the driver's log file; empty: none
+    int logCeiling = 6;
+    std::string command;
+    std::vector<double> numbers;  // numeric arguments of the command
+    std::string word;             // stop mode, settings action
+    std::string file;             // settings export/import file
+    double forS = 0;              // jog duration
+};
+
+enum class EParse { Run, Help, Error };
+
+EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, std::string& error);
+std::string Usage();
+
+}  // namespace quorvelctl

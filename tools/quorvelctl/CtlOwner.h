@@ -1,0 +1,32 @@
+// The owner window of quorvelctl: prints every notification of the driver as one line and
+// remembers what the command waits for.
+#pragma once
+
+#include <bitset>
+#include <optional>
+#include <string>
+
+#include "platform/Wnd.h"
+
+namespace quorvelctl {
+
+class CCtlOwner : public CWnd {
+public:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Counters let the command wait for "the next one after my call".
+    int statusCount = 0;
+    std::bitset<7> lastStatus;
+    int errorCount = 0;
+    std::wstring lastErrorText;
+    int positionCount = 0;
+    int velocityCount = 0;
+    int idCount = 0;
+    bool idTimedOut = false;
+    int homeFinishedCount = 0;
+    int trajFinishedCount = 0;
+};
+
+std::string StatusText(const std::bitset<7>& status);
+
+}  // namespace quorvelctl
