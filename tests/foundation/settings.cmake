@@ -1,5 +1,7 @@
 # Settings storage: the record framework against an in-memory storage, the per-user hive
 # (SQLite) through the registry storage, and the registry text export and import.
+# The tests open the hive file directly to lock it or to plant a foreign database.
+find_package(SQLite3 REQUIRED)
 quorvel_test(NAME foundation_settings_tests
     LABELS foundation
     SOURCES
