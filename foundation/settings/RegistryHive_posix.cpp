@@ -10,7 +10,6 @@
 #include <sqlite3.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -18,6 +17,7 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "platform/Paths.h"
 #include "platform/TextConvert.h"
 #include "settings/RegistryHive.h"
 #include "settings/StorageDiagnostics.h"
@@ -35,19 +35,6 @@ constexpr std::size_t kMaxValueName = 16383;
 constexpr std::size_t kMaxValueSize = 16u << 20;
 
 std::atomic<int> g_busyTimeoutMs{2000};
-
-// $XDG_CONFIG_HOME (default ~/.config)/Pelvarin/Quorvel Control Software/settings.sqlite.
-std::filesystem::path HiveFilePath() {
-    std::filesystem::path config;
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') {
-        config = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        config = std::filesystem::path(home != nullptr ? home : ".") / ".config";
-    }
-    return config / "Pelvarin" / "Quorvel Control Software" / "settings.sqlite";
-}
 
 HiveResult FromSqlite(int code) {
     switch (code & 0xff) {
@@ -247,7 +234,7 @@ HiveResult CheckSchema(HiveConnection& c, bool write, const std::wstring& doing)
 // Opens the hive file and begins the transaction of a top key.
 HiveResult OpenConnection(bool write, std::shared_ptr<HiveConnection>* result) {
     auto c = std::make_shared<HiveConnection>();
-    c->file = HiveFilePath();
+    c->file = Platform::SettingsHiveFile();
     const std::wstring doing = write ? L"saved" : L"loaded";
     std::error_code error;
     if (!write && !std::filesystem::exists(c->file, error)) {
