@@ -5,3 +5,11 @@ quorvel_test(NAME suntrack_solar_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/solar/SolarStepsTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/solar/SolarPositionTest.cpp
     LIBS suntrack)
+
+# quorvel-sun's position command (batch CSV, options, report).
+if(TARGET quorvel_sun_cli)
+    quorvel_test(NAME suntrack_sun_tool_test
+        LABELS suntrack
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/solar/SunToolTest.cpp
+        LIBS quorvel_sun_cli)
+endif()

@@ -8,8 +8,8 @@
 #include <limits>
 #include <vector>
 
-#include "SunPosition.h"
-#include "SunPositionSteps.h"
+#include "core/SunPosition.h"
+#include "core/SunPositionSteps.h"
 
 using namespace SolarPosition;
 

@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-#include "SunPositionSteps.h"
-#include "SunPositionTables.h"
+#include "core/SunPositionSteps.h"
+#include "core/SunPositionTables.h"
 
 using namespace SolarPosition;
 
