@@ -1,0 +1,178 @@
+// Cost of one "Generate and Upload" computation on the GUI thread: a 700-point trajectory
+// (11 h 39 min at 60 s) with the alignment step, with Debug logging off (the normal ceiling)
+// and on (every line and the four 700-row dumps written to a log file). Also the window step,
+// which adds three sunrise/sunset searches. Limit: 20 ms per trajectory. After the runs each
+// benchmark's CPU time is printed with its ratio to that limit.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/AlignmentModel.h"
+#include "core/TrajectoryGenerator.h"
+#include "logging/Logger.h"
+#include "platform/Clock.h"
+
+namespace {
+
+constexpr double kLimitMilliseconds = 20.0;
+
+class CBenchPanel : public Suntrack::ITrajectoryPanel {
+public:
+    bool IsLimitMaxZenithChecked() const override { return false; }
+    bool IsUseAlignmentChecked() const override { return true; }
+    void SetStartTime(const SYSTEMTIME&) override {}
+    int ShowMessage(const std::wstring&, UINT) override { return IDYES; }
+    CArray<SYSTEMTIME>& TrajectoryTimes() override { return times; }
+    CArray<double>& TrajectoryAzimuths() override { return azimuths; }
+    CArray<double>& TrajectoryZeniths() override { return zeniths; }
+    void SetMultiDay(bool) override {}
+
+    CArray<SYSTEMTIME> times;
+    CArray<double> azimuths;
+    CArray<double> zeniths;
+};
+
+SYSTEMTIME Local(int y, int mo, int d, int h, int mi) {
+    SYSTEMTIME t{};
+    t.wYear = static_cast<WORD>(y);
+    t.wMonth = static_cast<WORD>(mo);
+    t.wDay = static_cast<WORD>(d);
+    t.wHour = static_cast<WORD>(h);
+    t.wMinute = static_cast<WORD>(mi);
+    return t;
+}
+
+Suntrack::TrajectorySettings Zurich() {
+    Suntrack::TrajectorySettings s;
+    s.site.longitudeEastDeg = 8.5417;
+    s.site.latitudeDeg = 47.3769;
+    s.site.elevationM = 408.0;
+    s.site.pressureMb = 965.0;
+    s.site.temperatureC = 12.0;
+    return s;
+}
+
+// A fitted (non-identity) alignment: the instrument frame turned by 10 degrees.
+Suntrack::CAlignmentModel RotatedAlignment(const Suntrack::LogTarget& log) {
+    Suntrack::CAlignmentModel model;
+    model.Calculate(
+        std::vector<Suntrack::AlignmentObservation>{
+            {30, 20, 40, 20}, {135, 50, 145, 50}, {250, 70, 260, 70}},
+        log);
+    return model;
+}
+
+void Generate700(benchmark::State& state, bool debug) {
+    ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    ::tzset();
+    const int ceiling = debug ? Logging::Debug : Logging::Informational;
+    auto test = [ceiling](int severity) { return severity <= ceiling; };
+    Logging::CLogger logger("Quorvel", test);
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() /
+        ("quorvel-trajectory-bench-" + std::to_string(::getpid()) + ".log");
+    logger.SetFilePath(file.wstring());
+    const Suntrack::LogTarget log{logger, test};
+    const Suntrack::CAlignmentModel alignment = RotatedAlignment(log);
+    const Suntrack::CTrajectoryGenerator generator(log, alignment);
+    CBenchPanel panel;
+    const SYSTEMTIME start = Local(2026, 6, 21, 6, 0);
+    const SYSTEMTIME stop = Local(2026, 6, 21, 17, 39);  // 41 940 s: 700 points at 60 s
+    int spacing = 0;
+    for (auto _ : state) {
+        generator.GenerateTrajectory(panel, spacing, start, stop, Zurich());
+        benchmark::DoNotOptimize(panel.azimuths[699]);
+    }
+    state.counters["trajectories"] = 1;
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+}
+
+void Trajectory700Aligned(benchmark::State& state) {
+    Generate700(state, false);
+}
+BENCHMARK(Trajectory700Aligned)->Unit(benchmark::kMillisecond);
+
+void Trajectory700AlignedDebugLog(benchmark::State& state) {
+    Generate700(state, true);
+}
+BENCHMARK(Trajectory700AlignedDebugLog)->Unit(benchmark::kMillisecond);
+
+void WindowStep(benchmark::State& state) {
+    ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    ::tzset();
+    auto test = [](int severity) { return severity <= Logging::Informational; };
+    Logging::CLogger logger("Quorvel", test);
+    const Suntrack::LogTarget log{logger, test};
+    const Suntrack::CAlignmentModel alignment;
+    const Suntrack::CTrajectoryGenerator generator(log, alignment);
+    CBenchPanel panel;
+    // "Now" a day before, so no question is asked.
+    Platform::CManualClock clock(
+        static_cast<Platform::Ticks>(Platform::LocalTimeToSeconds(Local(2026, 6, 20, 12, 0)) +
+                                     11'644'473'600LL) *
+        Platform::kTicksPerSecond);
+    Platform::SetClock(&clock);
+    for (auto _ : state) {
+        SYSTEMTIME start = Local(2026, 6, 21, 2, 0);
+        SYSTEMTIME stop = Local(2026, 6, 21, 23, 0);
+        benchmark::DoNotOptimize(generator.AdjustTrajectoryWindow(start, panel, stop, Zurich()));
+    }
+    Platform::SetClock(nullptr);
+}
+BENCHMARK(WindowStep)->Unit(benchmark::kMillisecond);
+
+class LimitReporter : public benchmark::ConsoleReporter {
+public:
+    LimitReporter() : ConsoleReporter(OO_Tabular) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.iterations == 0) {
+                continue;
+            }
+            // CPU time: on a loaded build machine the wall time mostly measures other jobs.
+            const double cpuMs =
+                run.cpu_accumulated_time / static_cast<double>(run.iterations) * 1e3;
+            const double wallMs =
+                run.real_accumulated_time / static_cast<double>(run.iterations) * 1e3;
+            m_lines.push_back(run.benchmark_name() + ": " + Format(cpuMs) + " ms CPU (wall " +
+                              Format(wallMs) + " ms), limit " + Format(kLimitMilliseconds) +
+                              " ms, ratio " + Format(cpuMs / kLimitMilliseconds));
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        for (const std::string& line : m_lines) {
+            std::printf("%s\n", line.c_str());
+        }
+    }
+
+private:
+    static std::string Format(double value) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.3f", value);
+        return buffer;
+    }
+    std::vector<std::string> m_lines;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    LimitReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
