@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "SunCommand.h"
+#include "TrajectoryCommand.h"
 
 namespace {
 
@@ -23,6 +24,8 @@ struct Command {
 constexpr std::array kCommands = {
     Command{"position", "sun position and sunrise/transit/sunset (the default)",
             &QuorvelSun::RunSunCommand},
+    Command{"trajectory", "heliostat trajectory for a start/stop window",
+            &QuorvelSun::RunTrajectoryCommand},
 };
 
 void PrintProgramHelp(std::ostream& out) {

@@ -1,0 +1,188 @@
+// quorvel-sun trajectory: options, the output that quorvelctl run-trajectory reads, the
+// alignment file and the refusals.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "SunCommand.h"
+#include "TestSupport.h"
+#include "TrajectoryCommand.h"
+
+namespace {
+
+using namespace SuntrackTest;
+
+struct CommandRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CommandRun Command(std::vector<std::string> args) {
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = QuorvelSun::RunTrajectoryCommand(args, in, out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> ZurichWindow(const char* start, const char* stop) {
+    return {"--start", start, "--stop", stop, "--lon-west", "-8.5417", "--lat", "47.3769"};
+}
+
+class TrajectoryCommand : public ::testing::Test {
+protected:
+    TrajectoryCommand()
+        : tz(kZurichTz), clock(Platform::LocalTimeToSeconds(Local(2026, 12, 7, 12))) {}
+
+    std::filesystem::path WriteFile(const std::string& text) {
+        const auto path = std::filesystem::temp_directory_path() /
+                          ("quorvel-alignment-" + std::to_string(::getpid()) + "-" +
+                           std::to_string(m_files.size()) + ".txt");
+        std::ofstream(path) << text;
+        m_files.push_back(path);
+        return path;
+    }
+    ~TrajectoryCommand() override {
+        for (const auto& f : m_files) {
+            std::error_code ignored;
+            std::filesystem::remove(f, ignored);
+        }
+    }
+
+    CTimeZoneScope tz;
+    CClockScope clock;
+    std::vector<std::filesystem::path> m_files;
+};
+
+TEST_F(TrajectoryCommand, PrintsTheClippedWindowSpacingAndPoints) {
+    const CommandRun r = Command(ZurichWindow("2026-12-21 02:00:00", "2026-12-21 23:00:00"));
+    ASSERT_EQ(r.status, QuorvelSun::kExitOk) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_GT(lines.size(), 5u);
+    // Sunrise 08:10 and sunset 16:37 CET at Zurich on the shortest day.
+    EXPECT_EQ(lines[0].substr(0, 21), "# start 2026-12-21 08");
+    EXPECT_EQ(lines[1].substr(0, 23), "# stop 2026-12-21 16:37");
+    EXPECT_EQ(lines[2], "# spacing 60");
+    const int points = std::stoi(lines[3].substr(9));
+    EXPECT_EQ(lines[4], "# multi-day 0");
+    ASSERT_EQ(lines.size(), 5u + static_cast<std::size_t>(points));
+    const std::regex point(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d,\d+\.\d{6},-?\d+\.\d{6})");
+    for (std::size_t i = 5; i < lines.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(lines[i], point)) << lines[i];
+    }
+    EXPECT_EQ(lines[5].substr(0, 19), lines[0].substr(8));  // the first point is the start
+}
+
+TEST_F(TrajectoryCommand, UntilStoppedBecomesTodaysSunsetWithMultiDay) {
+    const CommandRun r = Command(ZurichWindow("2026-12-21 09:00:00", "3000-12-21 09:00:00"));
+    ASSERT_EQ(r.status, QuorvelSun::kExitOk) << r.err;
+    const auto lines = Lines(r.out);
+    EXPECT_EQ(lines[0], "# start 2026-12-21 09:00:00");
+    EXPECT_EQ(lines[1].substr(0, 23), "# stop 2026-12-21 16:37");
+    EXPECT_EQ(lines[4], "# multi-day 1");
+}
+
+TEST_F(TrajectoryCommand, PastStartNeedsYes) {
+    const auto args = ZurichWindow("2026-12-07 10:00:00", "2026-12-07 15:00:00");
+    const CommandRun declined = Command(args);
+    EXPECT_EQ(declined.status, QuorvelSun::kExitFailed);
+    EXPECT_TRUE(declined.out.empty());
+    EXPECT_NE(declined.err.find("Error: Start time is set earlier than the current time."),
+              std::string::npos);
+
+    auto withYes = args;
+    withYes.push_back("--yes");
+    const CommandRun accepted = Command(withYes);
+    ASSERT_EQ(accepted.status, QuorvelSun::kExitOk) << accepted.err;
+    EXPECT_EQ(Lines(accepted.out)[0], "# start 2026-12-07 12:05:00");
+}
+
+TEST_F(TrajectoryCommand, StopBeforeStartIsRefused) {
+    const CommandRun r = Command(ZurichWindow("2026-12-21 12:00:00", "2026-12-21 11:00:00"));
+    EXPECT_EQ(r.status, QuorvelSun::kExitFailed);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_NE(r.err.find("Error: Stop time is before start time."), std::string::npos);
+}
+
+TEST_F(TrajectoryCommand, AlignmentFileTurnsTheAzimuths) {
+    const auto file = WriteFile(
+        "# sunAz sunZe quorvelAz quorvelZe\n30 20 40 20\n\n135 50 145 50\n250\t70 260 70\n");
+    auto args = ZurichWindow("2026-12-21 10:00:00", "2026-12-21 11:00:00");
+    const CommandRun plain = Command(args);
+    args.push_back("--alignment");
+    args.push_back(file.string());
+    const CommandRun aligned = Command(args);
+    ASSERT_EQ(aligned.status, QuorvelSun::kExitOk) << aligned.err;
+    const auto a = Lines(plain.out);
+    const auto b = Lines(aligned.out);
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 5; i < a.size(); ++i) {
+        const double azPlain = std::stod(a[i].substr(20));
+        const double azAligned = std::stod(b[i].substr(20));
+        EXPECT_NEAR(azAligned, azPlain + 10.0, 2e-6) << a[i] << " / " << b[i];
+    }
+}
+
+TEST_F(TrajectoryCommand, UnusableAlignmentFilesAreRefused) {
+    for (const std::string& text :
+         {std::string("30 20 40 20\n135 50 145 50\n"), std::string("30 20 40 x\n"),
+          std::string("150 45 150 45\n150 45 150 45\n150 45 150 45\n")}) {
+        const auto file = WriteFile(text);
+        auto args = ZurichWindow("2026-12-21 10:00:00", "2026-12-21 11:00:00");
+        args.push_back("--alignment=" + file.string());
+        const CommandRun r = Command(args);
+        EXPECT_EQ(r.status, QuorvelSun::kExitFailed) << text;
+        EXPECT_TRUE(r.out.empty());
+        EXPECT_NE(r.err.find("alignment file"), std::string::npos);
+    }
+    auto args = ZurichWindow("2026-12-21 10:00:00", "2026-12-21 11:00:00");
+    args.push_back("--alignment=/nonexistent/alignment.txt");
+    EXPECT_EQ(Command(args).status, QuorvelSun::kExitFailed);
+}
+
+TEST_F(TrajectoryCommand, BadOptionsGiveUsage) {
+    EXPECT_EQ(Command({"--start", "2026-12-21 10:00:00", "--stop", "2026-12-21 11:00:00",
+                       "--lon-west", "0"})
+                  .status,
+              QuorvelSun::kExitUsage);  // no --lat
+    EXPECT_EQ(Command(ZurichWindow("2026-02-30 10:00:00", "2026-12-21 11:00:00")).status,
+              QuorvelSun::kExitUsage);
+    EXPECT_EQ(Command(ZurichWindow("2026-12-21 10:00", "2026-12-21 11:00:00")).status,
+              QuorvelSun::kExitUsage);
+    auto args = ZurichWindow("2026-12-21 10:00:00", "2026-12-21 11:00:00");
+    args[7] = "95";  // latitude
+    const CommandRun badSite = Command(args);
+    EXPECT_EQ(badSite.status, QuorvelSun::kExitUsage);
+    EXPECT_NE(badSite.err.find("bad site"), std::string::npos);
+    args = ZurichWindow("2026-12-21 10:00:00", "2026-12-21 11:00:00");
+    args.push_back("--limit-zenith");
+    args.push_back("200");
+    EXPECT_EQ(Command(args).status, QuorvelSun::kExitUsage);
+}
+
+TEST(TrajectoryCommandParsing, LocalDateTime) {
+    const auto t = QuorvelSun::ParseLocalDateTime("2028-02-29T23:59:59");
+    ASSERT_TRUE(t.has_value());
+    EXPECT_EQ(QuorvelSun::FormatLocalDateTime(*t), "2028-02-29 23:59:59");
+    EXPECT_FALSE(QuorvelSun::ParseLocalDateTime("2027-02-29 10:00:00"));
+    EXPECT_FALSE(QuorvelSun::ParseLocalDateTime("2026-12-21 24:00:00"));
+    EXPECT_FALSE(QuorvelSun::ParseLocalDateTime("2026-12-21 10:00:0x"));
+    EXPECT_FALSE(QuorvelSun::ParseLocalDateTime("3001-01-01 00:00:00"));
+    EXPECT_TRUE(QuorvelSun::ParseLocalDateTime("3000-01-01 00:00:00"));
+}
+
+}  // namespace
