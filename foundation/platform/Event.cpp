@@ -73,8 +73,11 @@ int WaitForEvents(std::initializer_list<CEvent*> events, std::uint32_t timeoutMs
     WaitHub& hub = Hub();
     std::unique_lock<std::mutex> guard(hub.lock);
     const bool limited = timeoutMs != kInfinite;
-    const Ticks start = Clock().NowUtc();
-    const Ticks deadline = start + static_cast<Ticks>(timeoutMs) * kTicksPerMillisecond;
+    const Ticks deadline = Clock().NowUtc() + static_cast<Ticks>(timeoutMs) * kTicksPerMillisecond;
+    // On the real clock the time-out is measured on the monotonic clock, so that a step of
+    // the wall clock (NTP, the operator) neither stretches nor cuts a wait.
+    const auto steadyDeadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         int index = 0;
         for (CEvent* event : events) {
@@ -92,6 +95,13 @@ int WaitForEvents(std::initializer_list<CEvent*> events, std::uint32_t timeoutMs
         }
         // The clock is read under the hub's lock; see WakeTimedEventWaits.
         IClock& clock = Clock();
+        if (dynamic_cast<CRealClock*>(&clock) != nullptr) {
+            if (std::chrono::steady_clock::now() >= steadyDeadline) {
+                return kWaitTimeout;
+            }
+            hub.changed.wait_until(guard, steadyDeadline);
+            continue;
+        }
         const Ticks now = clock.NowUtc();
         if (now >= deadline) {
             return kWaitTimeout;

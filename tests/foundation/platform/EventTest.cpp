@@ -52,6 +52,12 @@ TEST(Events, SetFromAnotherThreadWakesAnInfiniteWait) {
     EXPECT_FALSE(work.IsSet());
 }
 
+TEST(Events, RealClockTimeoutEnds) {
+    CEvent never(false, false);
+    EXPECT_EQ(WaitForEvent(never, 20), kWaitTimeout);
+    EXPECT_FALSE(never.IsSet());
+}
+
 TEST(Events, TimeoutOnManualClockEndsOnlyWhenTheClockIsAdvanced) {
     CManualClock manual(1000 * kTicksPerSecond);
     ClockScope scope(manual);
