@@ -15,8 +15,13 @@ constexpr const char* kAck = "1";
 constexpr const char* kRefused = "0";
 constexpr double kOffsetUnitDeg = 0.001;  // "O(a,z)" fields are thousandths of a degree
 
+// Angles and rates beyond this are line noise, not commands; refusing them keeps every
+// position and time finite.
+constexpr double kLargestValue = 1e6;
+
 bool AllFinite(std::initializer_list<double> values) {
-    return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
+    return std::all_of(values.begin(), values.end(),
+                       [](double v) { return std::isfinite(v) && std::fabs(v) <= kLargestValue; });
 }
 
 }  // namespace
@@ -262,6 +267,9 @@ std::string CInstrumentModel::MoveCommand(std::string_view line) {
     }
     double targetAz = relative ? m_azDeg + *az : *az;
     double targetZe = relative ? m_zeDeg + *ze : *ze;
+    if (!std::isfinite(targetAz) || !std::isfinite(targetZe)) {
+        return kRefused;
+    }
     StartMove(EMoveKind::Position, targetAz, targetZe, *speed, 0.0);
     return kAck;
 }

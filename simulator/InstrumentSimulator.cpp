@@ -410,7 +410,10 @@ std::int64_t CInstrumentSimulator::NanosecondsToNextWork(Clock::time_point now) 
     }
     double event = m_model.NextEventTime();
     if (event < std::numeric_limits<double>::infinity()) {
-        double realSeconds = event / m_options.timeScale;
+        // Far-off events (a crawl over a long way) are looked at again within an hour, which
+        // keeps the conversion to clock ticks in range.
+        double sinceStart = std::chrono::duration<double>(now - m_start).count();
+        double realSeconds = std::min(event / m_options.timeScale, sinceStart + 3600.0);
         auto offset =
             std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(realSeconds));
         // Round up, so the wake-up never comes before the event is due.

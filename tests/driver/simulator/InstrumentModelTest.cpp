@@ -71,8 +71,9 @@ TEST_F(InstrumentModelTest, MoveToCurrentPositionArrivesAtOnce) {
 }
 
 TEST_F(InstrumentModelTest, MalformedOrImpossibleMovesAreRefused) {
-    for (const char* line : {"P(1,2", "P(1)", "P(1,2,3,4,5)", "P(a,2)", "P(1,2,0)", "P(1,2,-1)",
-                             "P(1,2,1,2)", "P(1,2,nan)", "P(inf,2)", "P( 1,2)", "P()"}) {
+    for (const char* line :
+         {"P(1,2", "P(1)", "P(1,2,3,4,5)", "P(a,2)", "P(1,2,0)", "P(1,2,-1)", "P(1,2,1,2)",
+          "P(1,2,nan)", "P(inf,2)", "P( 1,2)", "P()", "P(1e300,0)", "P(0,0,1e7)"}) {
         EXPECT_EQ(model.Execute(line), "0") << line;
     }
     EXPECT_EQ(model.Execute("S?"), "1") << "nothing started";

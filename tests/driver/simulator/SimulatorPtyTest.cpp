@@ -120,6 +120,14 @@ TEST_F(SimulatorPtyTest, TrajectoryUploadInitialiseStartAndFinishUnderTimeScale)
     EXPECT_EQ(client.Ask("P?"), "1.0000,0.5000");
 }
 
+TEST_F(SimulatorPtyTest, FarOffArrivalKeepsTheSimulatorResponsive) {
+    StartWith({});
+    EXPECT_EQ(client.Ask("P(1000000.000,0.000,0.000001)"), "1");  // arrives in 31 700 years
+    EXPECT_EQ(client.Ask("S?"), "4");
+    EXPECT_EQ(simulator.State().statusWord, kStatusMoving);
+    EXPECT_EQ(client.Ask("S!"), "1");
+}
+
 TEST_F(SimulatorPtyTest, InjectedLinesReachTheClient) {
     StartWith({});
     simulator.InjectLine("!P:1");
