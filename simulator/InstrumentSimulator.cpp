@@ -10,7 +10,8 @@ namespace {
 constexpr std::size_t kMaxLineBytes = 4096;         // a longer line is answered "0"
 constexpr std::size_t kMaxPendingOutBytes = 65536;  // the instrument's transmit buffer
 constexpr std::size_t kMaxBytesPerWrite = 4096;
-constexpr unsigned kBabbleBaud = 115200;  // pace of babbling when no wire time is emulated
+constexpr std::size_t kMaxPendingLines = 1024;  // received, still crossing the slow wire
+constexpr unsigned kBabbleBaud = 115200;        // pace of babbling when no wire time is emulated
 constexpr char kBabbleText[] = "#BABBLE~0123456789~";
 constexpr auto kBabbleSlice = std::chrono::milliseconds(1);
 // A device that vanishes after its last reply gives the peer this long to read it: closing
@@ -308,7 +309,9 @@ void CInstrumentSimulator::AcceptBytes(const char* data, std::size_t size,
             line.ready = readTime;
         }
         m_rxFree = line.ready;
-        m_incoming.push_back(std::move(line));
+        if (m_incoming.size() < kMaxPendingLines) {
+            m_incoming.push_back(std::move(line));  // beyond: a receive overrun loses it
+        }
         m_partial.clear();
         m_partialOverflow = false;
     }
