@@ -535,6 +535,12 @@ RiseTransitSet RiseTransitSetForLocalDate(std::int32_t year, std::int32_t month,
                                           std::int32_t timeZone, double zenithLimit,
                                           const Site& site) {
     const double j0 = JulianDay(year, month, day, true);
+    // A day past the month's end (Feb 31) is read as the date it runs on to (Mar 2 or 3),
+    // as for the position; the events are then expected on that date.
+    const CalendarDate date = CalendarDateFromJulianDayIn(j0, true);
+    year = date.year;
+    month = date.month;
+    day = static_cast<std::int32_t>(date.day);
     RiseTransitSet out = RiseTransitSetForUtDay(j0, timeZone, zenithLimit, site);
     // With a time zone far from the site's longitude an event of this UT day can fall on the
     // neighbouring local date; the neighbouring UT day then holds the one for this date.

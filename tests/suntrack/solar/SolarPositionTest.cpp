@@ -415,3 +415,26 @@ TEST(SolarRiseSet, ProlepticGregorianDatesComeBackInTheSameCalendar) {
         EXPECT_EQ(e->day, 1);
     }
 }
+
+TEST(SolarRiseSet, DayPastTheMonthEndRunsOnLikeThePosition) {
+    // 2024 Feb 31 is read as Mar 2, for the position and for the events alike.
+    SunPositionRequest r = GoldenRequest();
+    r.year = 2024;
+    r.month = 2;
+    r.day = 31;
+    SunPositionResult overrun{};
+    ASSERT_EQ(CalculateSunPosition(r, overrun), 0);
+    r.month = 3;
+    r.day = 2;
+    SunPositionResult actual{};
+    ASSERT_EQ(CalculateSunPosition(r, actual), 0);
+    EXPECT_EQ(overrun.zenith, actual.zenith);
+    for (const auto& [a, b] :
+         {std::pair{overrun.sunrise, actual.sunrise}, std::pair{overrun.sunset, actual.sunset},
+          std::pair{overrun.transit, actual.transit}}) {
+        EXPECT_EQ(a.month, 3);
+        EXPECT_EQ(a.day, 2);
+        EXPECT_EQ(a.hour, b.hour);
+        EXPECT_EQ(a.second, b.second);
+    }
+}
