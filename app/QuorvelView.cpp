@@ -1,0 +1,139 @@
+#include "QuorvelView.h"
+
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QProgressBar>
+#include <bitset>
+
+#include "CommandIds.h"
+#include "DialogTabCtrl.h"
+#include "HeliostatControlsDlg.h"
+#include "ManualControlsDlg.h"
+#include "StatusDlg.h"
+#include "core/Quorvel.h"
+
+CQuorvelView::CQuorvelView(const CPanelContext& context, QWidget* parent)
+    : QWidget(parent), m_context(context), m_units(font()) {
+    setObjectName(QStringLiteral("view"));
+    // The form template holds one control: the tab control 1013 at 7,181 sized 380 x 204.
+    m_tabCtrl = new CDialogTabCtrl(this);
+    m_tabCtrl->setGeometry(m_units.Rect(7, 181, 380, 204));
+    setMinimumSize(QSize(m_units.X(394) / 2, m_units.Y(392) / 2));
+}
+
+CQuorvelView::~CQuorvelView() {
+    DestroyWindow();
+}
+
+QSize CQuorvelView::TemplateSize() const {
+    return m_units.Size(394, 392);
+}
+
+void CQuorvelView::OnInitialUpdate() {
+    if (m_statusPanel)
+        return;
+
+    m_statusPanel = new CStatusDlg(m_context, this);
+    m_statusPanel->Create();
+    m_statusPanel->move(0, 15);
+    m_statusPanel->show();
+    m_statusPanel->setProperty("dlgCtrlId", WndId::StatusPanel);
+
+    m_manualPanel = new CManualControlsDlg(m_context, this);
+    m_manualPanel->Create();
+    m_tabCtrl->AddTab(m_manualPanel, QStringLiteral("Manual"));
+
+    m_heliostatPanel = new CHeliostatControlsDlg(m_context, this);
+    m_heliostatPanel->Create();
+    m_tabCtrl->AddTab(m_heliostatPanel, QStringLiteral("Heliostat"));
+
+    m_tabCtrl->move(0, m_statusPanel->height() + 30);
+    m_tabCtrl->Init();
+    ApplyAnchors();
+}
+
+void CQuorvelView::ApplyAnchors() {
+    for (QWidget* anchored :
+         {static_cast<QWidget*>(m_statusPanel), static_cast<QWidget*>(m_tabCtrl)}) {
+        if (!anchored)
+            continue;
+        anchored->move(std::max(0, (width() - anchored->width()) / 2), anchored->y());
+    }
+}
+
+void CQuorvelView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ApplyAnchors();
+}
+
+void CQuorvelView::contextMenuEvent(QContextMenuEvent* event) {
+    // The application's "Edit" menu; none of its commands has a handler.
+    QMenu menu(this);
+    menu.setTitle(QStringLiteral("Edit"));
+    for (const char* text : {"Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"})
+        menu.addAction(QString::fromLatin1(text))->setEnabled(false);
+    menu.exec(event->globalPos());
+}
+
+LRESULT CQuorvelView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_VIEW_POSITION: {
+            const auto* values = reinterpret_cast<const double*>(wParam);
+            if (values && m_statusPanel)
+                m_statusPanel->UpdatePosition(values[0], values[1]);
+            return 0;
+        }
+        case WM_VIEW_STATUS: {
+            const auto* status = reinterpret_cast<const std::bitset<7>*>(wParam);
+            if (status && m_statusPanel)
+                m_statusPanel->UpdateStatusText(status->to_ulong());
+            return 0;
+        }
+        case WM_VIEW_VELOCITY: {
+            const auto* values = reinterpret_cast<const double*>(wParam);
+            if (values && m_statusPanel)
+                m_statusPanel->UpdateVelocity(values[0], values[1]);
+            return 0;
+        }
+        case WM_VIEW_UPLOAD_PROGRESS:
+            OnUploadProgress(static_cast<int>(wParam), lParam == 1);
+            return 0;
+        case WM_VIEW_UPLOAD_COMPLETE:
+            OnUploadComplete();
+            return 0;
+        case WM_VIEW_TRAJ_FINISHED:
+            OnTrajectoryFinished();
+            return 0;
+        case WM_VIEW_HOME_FINISHED:
+            OnHomingFinished();
+            return 0;
+        default:
+            return CWnd::WindowProc(message, wParam, lParam);
+    }
+}
+
+void CQuorvelView::OnUploadProgress(int percent, bool uploading) {
+    auto* progress = m_heliostatPanel ? m_heliostatPanel->Item<QProgressBar>(1090) : nullptr;
+    if (!progress)
+        return;
+    progress->setValue(percent);
+    progress->setVisible(uploading);
+}
+
+void CQuorvelView::OnUploadComplete() {
+    auto* autoRun = m_heliostatPanel ? m_heliostatPanel->Item<QCheckBox>(1104) : nullptr;
+    CQuorvel* device = m_context.Device();
+    if (autoRun && autoRun->isChecked() && device)
+        device->StartTrajectory(0);
+}
+
+void CQuorvelView::OnTrajectoryFinished() {
+    if (CQuorvel* device = m_context.Device())
+        device->Home();
+}
+
+void CQuorvelView::OnHomingFinished() {
+    if (m_heliostatPanel)
+        m_heliostatPanel->UploadNextDayTrajectory();
+}
