@@ -1,0 +1,25 @@
+# QuorvelDll: the device object, serial port, protocol and trajectory operations against a
+# scripted instrument on a real pseudo-terminal; the connection settings record.
+if(TARGET QuorvelDll)
+    set(DRIVER_TEST_DIR ${CMAKE_CURRENT_LIST_DIR}/driver)
+    # Shared by the driver and integration tests: recording owner and boxes, the log reader,
+    # the scripted pseudo-terminal peer.
+    add_library(driver_test_support STATIC
+        ${DRIVER_TEST_DIR}/DriverTestSupport.cpp ${DRIVER_TEST_DIR}/PtyPeer.cpp)
+    quorvel_warnings(driver_test_support)
+    target_include_directories(driver_test_support PUBLIC ${DRIVER_TEST_DIR})
+    target_link_libraries(driver_test_support PUBLIC QuorvelDll foundation GTest::gtest util)
+
+    quorvel_test(NAME driver_protocol_tests LABELS driver
+        SOURCES ${DRIVER_TEST_DIR}/ProtocolTest.cpp
+        LIBS driver_test_support)
+    quorvel_test(NAME driver_serial_tests LABELS driver
+        SOURCES ${DRIVER_TEST_DIR}/SerialPortTest.cpp
+        LIBS driver_test_support)
+    quorvel_test(NAME driver_trajectory_tests LABELS driver
+        SOURCES ${DRIVER_TEST_DIR}/TrajectoryTest.cpp
+        LIBS driver_test_support)
+    quorvel_test(NAME driver_settings_tests LABELS driver
+        SOURCES ${DRIVER_TEST_DIR}/SettingsTest.cpp
+        LIBS QuorvelDll foundation)
+endif()

@@ -1,0 +1,124 @@
+// The serial port's line handling against a scripted instrument on a real pseudo-terminal:
+// lines with nothing queued, late and over-long replies, and a device that vanishes.
+#include <gtest/gtest.h>
+
+#include "DriverFixture.h"
+
+namespace drivertest {
+namespace {
+
+using SerialPort = DriverTest;
+
+TEST_F(SerialPort, EventLineWithNothingQueuedHoldsTheNextCommandUntilItsPlaceholderExpires) {
+    ConnectAndSettle();
+    peer->Send("!P:1\r");
+    ASSERT_TRUE(
+        Pump([&] { return log.Contains(mark, L"QuorvelDll: \"P:1\" response received."); }));
+    // The placeholder created for the event line is processed first: nothing is written for
+    // it, it expires with whatever arrived meanwhile (nothing), and only then "S?" goes out.
+    Barrier();
+    const std::vector<std::wstring> messages = log.MessagesSince(mark);
+    const auto expired = std::find(messages.begin(), messages.end(),
+                                   L"QuorvelDll: Unexpected response received (\"\")");
+    EXPECT_NE(messages.end(), expired);
+    EXPECT_EQ((std::vector<std::string>{"S?", "I?"}), NewLines());
+}
+
+TEST_F(SerialPort, PlainLineWithNothingQueuedIsReportedWhole) {
+    ConnectAndSettle();
+    peer->Send("hello there\r");
+    EXPECT_TRUE(Pump([&] {
+        return log.Contains(mark, L"QuorvelDll: Unexpected response received (\"hello there\")");
+    }));
+    EXPECT_TRUE(owner.All().empty());
+}
+
+TEST_F(SerialPort, LateReplyIsNotTakenForTheNextCommand) {
+    ConnectAndSettle();
+    peer->SetScript([](const std::string& line) -> std::string {
+        if (line == "H!") {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+            return "1\r";
+        }
+        return CPtyPeer::DefaultReply(line);
+    });
+    quorvel->Home();
+    ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_ERROR));
+    EXPECT_EQ(L"Homing command timed out.", owner.Of(WM_QUORVEL_ERROR)[0].text);
+    // The late "1" arrives with nothing outstanding and is reported as a stray line.
+    ASSERT_TRUE(Pump(
+        [&] { return log.Contains(mark, L"QuorvelDll: Unexpected response received (\"1\")"); }));
+    peer->Reply("S?", "4\r");
+    Barrier();
+    EXPECT_EQ(Bits({MOVING}), owner.Of(WM_QUORVEL_STATUS).back().status);
+    EXPECT_TRUE(owner.Of(WM_QUORVEL_HOME).empty());
+    EXPECT_EQ(1u, owner.Count(WM_QUORVEL_ERROR));
+}
+
+TEST_F(SerialPort, LineWithoutEndIsBoundedAndTheCommandTimesOut) {
+    ConnectAndSettle();
+    // 64 KiB without a carriage return, then the real status line.
+    peer->Reply("S?", std::string(64 * 1024, 'x'));
+    quorvel->GetStatus(0);
+    ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_ERROR));
+    EXPECT_EQ(L"Status command timed out.", owner.Of(WM_QUORVEL_ERROR)[0].text);
+    bool logged = false;
+    for (const std::wstring& m : log.MessagesSince(mark)) {
+        if (m.rfind(L"QuorvelDll: Discarded 4097 bytes received without a carriage return on COM7",
+                    0) == 0) {
+            logged = true;
+        }
+    }
+    EXPECT_TRUE(logged);
+    EXPECT_EQ(L"Warning",
+              log.SeverityOf(mark,
+                             L"QuorvelDll: Discarded 4097 bytes received without a carriage "
+                             L"return on COM7 (a reply line is at most 4096 bytes)."));
+    // The rest of the over-long line ends with its carriage return and is dropped whole; the
+    // next command is answered normally.
+    peer->Send("yyy\r");
+    peer->Reply("S?", "5\r");
+    Barrier();
+    EXPECT_EQ(Bits({IDLE, MOVING}), owner.Of(WM_QUORVEL_STATUS).back().status);
+    EXPECT_EQ(1u, owner.Count(WM_QUORVEL_ERROR));
+}
+
+TEST_F(SerialPort, VanishedDeviceIsReportedOnceAndCanBeReconnected) {
+    ConnectAndSettle();
+    peer->Reply("P?", "");  // outstanding while the device goes away
+    quorvel->GetPosition(nullptr);
+    ASSERT_TRUE(WaitForNewLines(1));
+    peer->Vanish();
+    ASSERT_TRUE(Pump([&] { return !boxes.Boxes().empty(); }));
+    PumpFor(300);
+    const std::vector<SBox> shown = boxes.Boxes();
+    ASSERT_EQ(1u, shown.size());
+    EXPECT_EQ(L"Application Error", shown[0].caption);
+    EXPECT_EQ(0u,
+              shown[0].text.rfind(L"WARNING:  ReadFile() Failed with the following error: \n", 0));
+    EXPECT_NE(std::wstring::npos, shown[0].text.find(L"\nPort: 7\n"));
+    EXPECT_EQ(MB_OK | MB_ICONERROR, shown[0].type);
+    // The outstanding query is answered with its time-out, once.
+    ASSERT_EQ(1u, owner.Count(WM_QUORVEL_ERROR));
+    EXPECT_EQ(L"Get position command timed out.", owner.Of(WM_QUORVEL_ERROR)[0].text);
+    EXPECT_EQ(0, quorvel->IsConnected());
+    EXPECT_EQ(0, quorvel->GetPosition(nullptr));
+
+    // A device on the same number again: Connect works as the first time.
+    peer = std::make_unique<CPtyPeer>(kPort);
+    ASSERT_EQ(1, quorvel->Connect());
+    ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_STATUS, owner.Count(WM_QUORVEL_STATUS) + 1));
+    EXPECT_EQ(1, quorvel->IsConnected());
+    EXPECT_EQ(1u, boxes.Boxes().size());
+}
+
+TEST_F(SerialPort, ReconnectWhileConnectedReopensThePort) {
+    ConnectAndSettle();
+    ASSERT_EQ(1, quorvel->Connect());
+    ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_STATUS));
+    EXPECT_EQ(1, quorvel->IsConnected());
+    EXPECT_EQ((std::vector<std::string>{"I?", "S?"}), NewLines());
+}
+
+}  // namespace
+}  // namespace drivertest
