@@ -313,8 +313,9 @@ public:
             if (line[0] == L'[') {
                 problem = ParseKey(line, ops);
             } else if (line[0] == L'"' || line[0] == L'@') {
-                // Hex data may continue over lines that end with a backslash.
-                while (line.back() == L'\\' && i + 1 < m_lines.size()) {
+                // Hex data may continue over lines that end with a backslash; a quoted
+                // string that ends with an escaped backslash does not.
+                while (IsHexData(line) && line.back() == L'\\' && i + 1 < m_lines.size()) {
                     line.pop_back();
                     line += Trimmed(m_lines[++i]);
                 }
@@ -330,6 +331,25 @@ public:
     }
 
 private:
+    // Whether the data after the value name's '=' is a hex list.
+    static bool IsHexData(const std::wstring& line) {
+        std::size_t pos = 0;
+        if (line[0] == L'@') {
+            pos = 1;
+        } else {
+            std::wstring ignored;
+            if (!QuotedString(line, pos, &ignored)) {
+                return false;
+            }
+        }
+        pos = line.find_first_not_of(L" \t", pos);
+        if (pos == std::wstring::npos || line[pos] != L'=') {
+            return false;
+        }
+        pos = line.find_first_not_of(L" \t", pos + 1);
+        return pos != std::wstring::npos && line.compare(pos, 3, L"hex") == 0;
+    }
+
     std::optional<std::wstring> ParseKey(const std::wstring& line, std::vector<Operation>* ops) {
         if (line.back() != L']') {
             return L"a key line must end with ']'";

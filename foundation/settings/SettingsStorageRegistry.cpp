@@ -130,6 +130,7 @@ bool CSettingsStorageRegistry::Open(bool save) {
     }
     const HiveResult result = save ? HiveCreateKey(m_rootKey, m_path, &m_openKey)
                                    : HiveOpenKey(m_rootKey, m_path, false, &m_openKey);
+    m_writing = save;
     if (result == HiveResult::InvalidName) {
         ReportStorageProblem(L"Settings: the key \"" + DescribeValue(nullptr) +
                              L"\" has an invalid name; it is neither read nor written");
@@ -144,7 +145,7 @@ bool CSettingsStorageRegistry::Close() {
     const bool topLevel = m_rootKey == HiveCurrentUser();
     const HiveResult result = HiveCloseKey(m_openKey);
     m_openKey = nullptr;
-    if (result != HiveResult::Success && topLevel) {
+    if (result != HiveResult::Success && topLevel && m_writing) {
         ReportStorageProblem(L"Settings: \"" + DescribeValue(nullptr) +
                              L"\" could not be stored (" + HiveResultText(result) +
                              L"); what was stored before is kept");

@@ -59,6 +59,7 @@ private:
     std::wstring DescribeValue(const wchar_t* name) const;
 
     HiveKey m_openKey = nullptr;  // null while closed
+    bool m_writing = false;       // the open key was opened by BeginSave
     HiveKey m_rootKey = nullptr;
     std::wstring m_path;
     std::wstring m_parentDescription;  // path of the parent storage, for diagnostics

@@ -107,6 +107,8 @@ TEST_F(RegistryText, ImportReadsUtf8WithDeletionsAndComments) {
               "\"gone\"=-\n"
               "\"baud\" = dword:0001C200\n"
               "\"name\"=\"caf\xC3\xA9\"\n"
+              "\"dir\"=\"C:\\\\\"\n"  // ends in an escaped backslash, not a continuation
+              "\"after\"=dword:00000001\n"
               "\"bytes\"=hex(b):01,02,\\\n"
               "   03,04,05,06,07,08\n");
     std::wstring error;
@@ -121,6 +123,9 @@ TEST_F(RegistryText, ImportReadsUtf8WithDeletionsAndComments) {
     ASSERT_TRUE(GetValue(kRoot + L"\\Keep", L"name", &type, &data));
     EXPECT_EQ(type, kHiveSz);
     EXPECT_EQ(data, (std::vector<std::uint8_t>{'c', 0, 'a', 0, 'f', 0, 0xE9, 0}));
+    ASSERT_TRUE(GetValue(kRoot + L"\\Keep", L"dir", &type, &data));
+    EXPECT_EQ(data, (std::vector<std::uint8_t>{'C', 0, ':', 0, '\\', 0}));
+    EXPECT_TRUE(GetValue(kRoot + L"\\Keep", L"after", &type, &data));
     ASSERT_TRUE(GetValue(kRoot + L"\\Keep", L"bytes", &type, &data));
     EXPECT_EQ(type, kHiveQword);
     EXPECT_EQ(data.size(), 8u);
