@@ -1,0 +1,203 @@
+#include "HeliostatWorkflow.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cwchar>
+#include <limits>
+#include <utility>
+
+#include "platform/Clock.h"
+
+namespace Suntrack {
+
+namespace {
+constexpr std::int64_t kSecondsPerDay = 86'400;
+constexpr std::int64_t kNowLeadSeconds = 600;
+// The stop year that marks a run until manually stopped.
+constexpr WORD kOpenEndedYear = 3000;
+}  // namespace
+
+HeliostatEnabling ComputeHeliostatEnabling(bool connected, unsigned status, bool uploaded,
+                                           bool runUntilStopped, bool limitMaxZenith) {
+    const bool busy = (status & HeliostatStatus::kBusy) != 0;
+    const bool idle = (status & HeliostatStatus::kIdle) != 0;
+    HeliostatEnabling e{};
+    e.locationEdits = !busy;
+    e.generate = connected && idle;
+    e.run = connected && uploaded && idle;
+    e.stop = connected && busy;
+    e.startControls = !busy;
+    e.stopControls = !busy && !runUntilStopped;
+    e.runOptions = !busy;
+    e.maxZenithEdit = limitMaxZenith && !busy;
+    e.windowOptions = !busy;
+    return e;
+}
+
+double BringIntoRange(SiteField field, double value) {
+    switch (field) {
+        case SiteField::Longitude:
+            while (value > 180.0)
+                value -= 360.0;
+            while (value < -180.0)
+                value += 360.0;
+            return value;
+        case SiteField::Latitude:
+            return std::clamp(value, -90.0, 90.0);
+        case SiteField::Elevation:
+            return std::clamp(value, -6378140.0, std::numeric_limits<double>::max());
+        case SiteField::Pressure:
+            return std::clamp(value, 0.0, 5000.0);
+        case SiteField::Temperature:
+            return std::clamp(value, -273.0, 6000.0);
+        case SiteField::MaxZenith:
+            return std::clamp(value, 0.0, 180.0);
+    }
+    return value;
+}
+
+int DecimalsOf(SiteField field) {
+    switch (field) {
+        case SiteField::Longitude:
+        case SiteField::Latitude:
+            return 4;
+        case SiteField::MaxZenith:
+            return 3;
+        default:
+            return 1;
+    }
+}
+
+double ReadLeadingNumber(const std::wstring& text) {
+    double value = 0.0;
+    if (std::swscanf(text.c_str(), L"%lf", &value) != 1 || !std::isfinite(value))
+        return 0.0;
+    return value;
+}
+
+std::wstring FormatFixed(double value, int decimals) {
+    wchar_t buffer[400];
+    std::swprintf(buffer, 400, L"%.*f", decimals, value);
+    return buffer;
+}
+
+SYSTEMTIME StartOfNextLocalDay(const SYSTEMTIME& day) {
+    // From noon, which a daylight-saving change never moves onto another date.
+    SYSTEMTIME noon = day;
+    noon.wHour = 12;
+    noon.wMinute = 0;
+    noon.wSecond = 0;
+    noon.wMilliseconds = 0;
+    SYSTEMTIME next =
+        Platform::SecondsToLocalTime(Platform::LocalTimeToSeconds(noon) + kSecondsPerDay);
+    next.wHour = 0;
+    next.wMinute = 0;
+    next.wSecond = 0;
+    next.wMilliseconds = 0;
+    return next;
+}
+
+CHeliostatWorkflow::CHeliostatWorkflow(IHeliostatPanel& panel, IHeliostatDevice& device,
+                                       const CTrajectoryGenerator& generator,
+                                       std::function<TrajectorySettings()> settings)
+    : m_panel(panel), m_device(device), m_generator(generator), m_settings(std::move(settings)) {}
+
+SYSTEMTIME CHeliostatWorkflow::OpenEndedOr(const SYSTEMTIME& start) const {
+    if (!m_panel.IsRunUntilStoppedChecked())
+        return m_panel.StopTime();
+    SYSTEMTIME stop = start;
+    stop.wYear = kOpenEndedYear;
+    return stop;
+}
+
+bool CHeliostatWorkflow::GenerateAndUpload() {
+    const SYSTEMTIME start = m_panel.StartTime();
+    return UploadWindow(start, OpenEndedOr(start));
+}
+
+bool CHeliostatWorkflow::UploadWindow(SYSTEMTIME start, SYSTEMTIME stop) {
+    const TrajectorySettings settings = m_settings();
+    if (!m_generator.AdjustTrajectoryWindow(start, m_panel, stop, settings))
+        return false;
+    int spacing = 0;
+    if (!m_generator.GenerateTrajectory(m_panel, spacing, start, stop, settings))
+        return false;
+    if (!m_device.SetTrajectory(spacing, m_panel.TrajectoryTimes(), m_panel.TrajectoryAzimuths(),
+                                m_panel.TrajectoryZeniths())) {
+        m_panel.ShowMessage(kUploadRefusedError, MB_OK);
+        return false;
+    }
+    if (!m_panel.TrajectoryTimes().IsEmpty())
+        m_lastTrajectoryDay = m_panel.TrajectoryTimes()[0];
+    m_trajectoryFinished = false;
+    return true;
+}
+
+void CHeliostatWorkflow::Run() {
+    m_device.StartTrajectory();
+}
+
+void CHeliostatWorkflow::Stop() {
+    // The operator ends the unattended run as well: a later homing must not re-arm it.
+    m_multiDay = false;
+    m_trajectoryFinished = false;
+    const unsigned status = m_device.Status();
+    if (status & HeliostatStatus::kUploading)
+        m_device.CancelTrajectoryUpload();
+    else if (status & HeliostatStatus::kWaiting)
+        m_device.CancelTrajectory();
+    else if (status & HeliostatStatus::kTrajectory)
+        m_device.StopAll();
+}
+
+void CHeliostatWorkflow::OnUploadComplete() {
+    if (m_panel.IsAutoRunChecked())
+        m_device.StartTrajectory();
+}
+
+void CHeliostatWorkflow::OnTrajectoryFinished() {
+    m_trajectoryFinished = true;
+}
+
+bool CHeliostatWorkflow::UploadNextDayTrajectory() {
+    const bool continues = m_multiDay && m_trajectoryFinished;
+    m_trajectoryFinished = false;
+    if (!continues)
+        return false;
+    const SYSTEMTIME ranOn = m_lastTrajectoryDay ? *m_lastTrajectoryDay : m_panel.StartTime();
+    const SYSTEMTIME start = StartOfNextLocalDay(ranOn);
+    return UploadWindow(start, OpenEndedOr(start));
+}
+
+bool CHeliostatWorkflow::SetStartToSunrise() {
+    const SYSTEMTIME date = m_panel.StartDate();
+    const LocalRiseSet events = SunRiseSetForLocalDate(m_settings().site, date.wYear, date.wMonth,
+                                                       date.wDay, kStandardZenithLimitDeg);
+    if (!events.sunrise.valid) {
+        m_panel.ShowMessage(kNoSunriseNotice, MB_OK | MB_ICONINFORMATION);
+        return false;
+    }
+    m_panel.SetStartTime(events.sunrise.local);
+    return true;
+}
+
+bool CHeliostatWorkflow::SetStopToSunset() {
+    const SYSTEMTIME date = m_panel.StopDate();
+    const LocalRiseSet events = SunRiseSetForLocalDate(m_settings().site, date.wYear, date.wMonth,
+                                                       date.wDay, kStandardZenithLimitDeg);
+    if (!events.sunset.valid) {
+        m_panel.ShowMessage(kNoSunsetNotice, MB_OK | MB_ICONINFORMATION);
+        return false;
+    }
+    m_panel.SetStopTime(events.sunset.local);
+    return true;
+}
+
+SYSTEMTIME CHeliostatWorkflow::NowPlusTenMinutes() const {
+    SYSTEMTIME t = Platform::SecondsToLocalTime(NowUtcSeconds() + kNowLeadSeconds);
+    t.wMilliseconds = 0;
+    return t;
+}
+
+}  // namespace Suntrack

@@ -1,0 +1,152 @@
+// The heliostat panel's decisions without its widgets: what to generate and upload, when to
+// start, what "Stop" cancels, the day-to-day continuation of an unattended run, the sunrise
+// and sunset buttons, the range rules of the site fields and the enabling of the panel's
+// controls. The panel implements IHeliostatPanel and adapts the device object to
+// IHeliostatDevice; tests fake both. GUI thread only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "TrajectoryGenerator.h"
+#include "TrajectoryPanel.h"
+
+namespace Suntrack {
+
+// Bits of the device's status set as the workflow reads them.
+namespace HeliostatStatus {
+inline constexpr unsigned kIdle = 1u << 0;
+inline constexpr unsigned kWaiting = 1u << 4;
+inline constexpr unsigned kTrajectory = 1u << 5;
+inline constexpr unsigned kUploading = 1u << 6;
+// Waiting for the start, running or uploading.
+inline constexpr unsigned kBusy = kWaiting | kTrajectory | kUploading;
+}  // namespace HeliostatStatus
+
+// The device calls the workflow makes (the panel forwards them to CQuorvel).
+class IHeliostatDevice {
+public:
+    virtual ~IHeliostatDevice() = default;
+    virtual bool IsConnected() = 0;
+    // The last known status set (no query).
+    virtual unsigned Status() = 0;
+    virtual bool IsTrajectoryUploaded() = 0;
+    // Starts the upload; false when the device refuses it.
+    virtual bool SetTrajectory(int spacingSeconds, const CArray<SYSTEMTIME>& times,
+                               const CArray<double>& azimuths, const CArray<double>& zeniths) = 0;
+    // Starts the uploaded trajectory at its first time stamp.
+    virtual void StartTrajectory() = 0;
+    virtual void CancelTrajectoryUpload() = 0;
+    virtual void CancelTrajectory() = 0;
+    // Stop mode 0: every motion and the trajectory.
+    virtual void StopAll() = 0;
+};
+
+// The panel as the workflow sees it: trajectory generation's part plus the date/time
+// controls and the run options. Times are local civil times.
+class IHeliostatPanel : public ITrajectoryPanel {
+public:
+    // The start and stop date controls (only the date counts).
+    virtual SYSTEMTIME StartDate() const = 0;
+    virtual SYSTEMTIME StopDate() const = 0;
+    // The start and stop time controls: they carry the complete instants.
+    virtual SYSTEMTIME StartTime() const = 0;
+    virtual SYSTEMTIME StopTime() const = 0;
+    virtual void SetStopTime(const SYSTEMTIME& local) = 0;
+    virtual bool IsRunUntilStoppedChecked() const = 0;
+    virtual bool IsAutoRunChecked() const = 0;
+};
+
+// Operator texts.
+inline constexpr const wchar_t* kUploadRefusedError = L"Error uploading trajectory!!";
+inline constexpr const wchar_t* kNoSunriseNotice =
+    L"There is no sunrise on this date at this site: the sun stays above or below the horizon "
+    L"all day.\nThe start time has not been changed.";
+inline constexpr const wchar_t* kNoSunsetNotice =
+    L"There is no sunset on this date at this site: the sun stays above or below the horizon "
+    L"all day.\nThe stop time has not been changed.";
+
+// Which of the panel's controls are enabled on an idle pass.
+struct HeliostatEnabling {
+    bool locationEdits;  // the five site edits
+    bool generate;       // "Generate and Upload" (and the hidden button)
+    bool run;            // "Run"
+    bool stop;           // "Stop"
+    bool startControls;  // start date, start time, "Sun Rise", "Now + 10 min"
+    bool stopControls;   // stop date, stop time, "Sun Set"
+    bool runOptions;     // "Use alignment calibration", "Auto run after upload"
+    bool maxZenithEdit;  // the maximum zenith edit
+    bool windowOptions;  // "Limit maximum zenith angle", "Run until manually stopped"
+};
+HeliostatEnabling ComputeHeliostatEnabling(bool connected, unsigned status, bool uploaded,
+                                           bool runUntilStopped, bool limitMaxZenith);
+
+// The site and zenith edits: the ranges the solar computation accepts, and how many decimals
+// each field shows.
+enum class SiteField { Longitude, Latitude, Elevation, Pressure, Temperature, MaxZenith };
+double BringIntoRange(SiteField field, double value);
+int DecimalsOf(SiteField field);
+// The number at the start of `text` as "%lf" reads it; 0 when there is none.
+double ReadLeadingNumber(const std::wstring& text);
+// "%.<decimals>f" in the C locale.
+std::wstring FormatFixed(double value, int decimals);
+
+class CHeliostatWorkflow {
+public:
+    // Everything passed in must outlive the workflow. `settings` is asked afresh at every
+    // step, so the panel's latest site values count.
+    CHeliostatWorkflow(IHeliostatPanel& panel, IHeliostatDevice& device,
+                       const CTrajectoryGenerator& generator,
+                       std::function<TrajectorySettings()> settings);
+
+    // "Generate and Upload": the window from the start and stop time controls (an open-ended
+    // stop with "Run until manually stopped"). True when the upload has started.
+    bool GenerateAndUpload();
+    // "Run": the device waits for the first time stamp.
+    void Run();
+    // "Stop": cancels the upload, the waiting start or the running trajectory, whichever is
+    // under way, and ends an unattended run in every case.
+    void Stop();
+    // The upload has completed: start it when "Auto run after upload" is ticked.
+    void OnUploadComplete();
+    // The instrument reported the end of a trajectory (it is then sent home); only a homing
+    // that follows this continues an unattended run.
+    void OnTrajectoryFinished();
+    // The homing has finished: upload the next day's trajectory when an unattended run is
+    // on. The next day follows the day of the trajectory that has just run, so the cycle goes
+    // on for as many days as the run lasts. True when an upload has started.
+    bool UploadNextDayTrajectory();
+
+    // "Sun Rise" / "Sun Set": the start (stop) time control := sunrise (sunset) on the start
+    // (stop) date at the standard zenith limit; unchanged, with a notice, on a date without
+    // one. True when the control was set.
+    bool SetStartToSunrise();
+    bool SetStopToSunset();
+    // "Now + 10 min": the local time 600 s from now, whole seconds.
+    SYSTEMTIME NowPlusTenMinutes() const;
+
+    bool MultiDay() const { return m_multiDay; }
+    void SetMultiDay(bool multiDay) { m_multiDay = multiDay; }
+    // Local date of the first time stamp of the trajectory uploaded last.
+    std::optional<SYSTEMTIME> LastTrajectoryDay() const { return m_lastTrajectoryDay; }
+
+private:
+    // Window step, generation and upload for [start, stop].
+    bool UploadWindow(SYSTEMTIME start, SYSTEMTIME stop);
+    SYSTEMTIME OpenEndedOr(const SYSTEMTIME& start) const;
+
+    IHeliostatPanel& m_panel;
+    IHeliostatDevice& m_device;
+    const CTrajectoryGenerator& m_generator;
+    std::function<TrajectorySettings()> m_settings;
+    bool m_multiDay = false;
+    bool m_trajectoryFinished = false;  // a trajectory ended; the next homing continues
+    std::optional<SYSTEMTIME> m_lastTrajectoryDay;
+};
+
+// Local midnight at the start of the day after the local date of `day`.
+SYSTEMTIME StartOfNextLocalDay(const SYSTEMTIME& day);
+
+}  // namespace Suntrack

@@ -1,0 +1,8 @@
+# The heliostat workflow without widgets: the unattended day-to-day cycle, what "Stop"
+# cancels, sunrise and sunset buttons, auto run, the site field rules and the enabling table.
+quorvel_test(NAME suntrack_workflow_tests
+    LABELS suntrack
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/workflow/HeliostatWorkflowTest.cpp
+    LIBS suntrack)
+target_include_directories(suntrack_workflow_tests
+    PRIVATE ${CMAKE_CURRENT_LIST_DIR}/workflow ${CMAKE_CURRENT_LIST_DIR}/trajectory)

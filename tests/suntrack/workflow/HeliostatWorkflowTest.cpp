@@ -1,0 +1,330 @@
+// The heliostat workflow against a fake panel and a fake device: the unattended cycle for as
+// many days as the run lasts, "Stop" ending it, the sunrise/sunset buttons in true local
+// time, the auto run, and the site fields' range rules and the enabling table.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "TestSupport.h"
+#include "core/HeliostatWorkflow.h"
+#include "platform/Clock.h"
+
+namespace {
+
+using namespace SuntrackTest;
+using namespace Suntrack;
+
+class CFakeDevice : public IHeliostatDevice {
+public:
+    bool connected = true;
+    unsigned status = HeliostatStatus::kIdle;
+    bool accept = true;
+    struct Upload {
+        int spacing;
+        std::vector<SYSTEMTIME> times;
+    };
+    std::vector<Upload> uploads;
+    std::vector<std::string> calls;
+
+    bool IsConnected() override { return connected; }
+    unsigned Status() override { return status; }
+    bool IsTrajectoryUploaded() override { return !uploads.empty(); }
+    bool SetTrajectory(int spacing, const CArray<SYSTEMTIME>& times, const CArray<double>&,
+                       const CArray<double>&) override {
+        calls.push_back("SetTrajectory");
+        if (!accept)
+            return false;
+        uploads.push_back({spacing, times.Items()});
+        return true;
+    }
+    void StartTrajectory() override { calls.push_back("StartTrajectory"); }
+    void CancelTrajectoryUpload() override { calls.push_back("CancelTrajectoryUpload"); }
+    void CancelTrajectory() override { calls.push_back("CancelTrajectory"); }
+    void StopAll() override { calls.push_back("StopAll"); }
+};
+
+class CFakeHeliostatPanel : public IHeliostatPanel {
+public:
+    CHeliostatWorkflow* workflow = nullptr;
+    SYSTEMTIME startTime{}, stopTime{};
+    bool runUntilStopped = false;
+    bool autoRun = true;
+    bool limitMaxZenith = false;
+    int answer = IDYES;
+    std::vector<ShownMessage> shown;
+    CArray<SYSTEMTIME> times;
+    CArray<double> azimuths, zeniths;
+
+    bool IsLimitMaxZenithChecked() const override { return limitMaxZenith; }
+    bool IsUseAlignmentChecked() const override { return true; }
+    void SetStartTime(const SYSTEMTIME& local) override { startTime = local; }
+    int ShowMessage(const std::wstring& text, UINT type) override {
+        shown.push_back({text, type});
+        return (type & 0x0F) == MB_YESNO ? answer : IDOK;
+    }
+    CArray<SYSTEMTIME>& TrajectoryTimes() override { return times; }
+    CArray<double>& TrajectoryAzimuths() override { return azimuths; }
+    CArray<double>& TrajectoryZeniths() override { return zeniths; }
+    void SetMultiDay(bool value) override { workflow->SetMultiDay(value); }
+    SYSTEMTIME StartDate() const override { return startTime; }
+    SYSTEMTIME StopDate() const override { return stopTime; }
+    SYSTEMTIME StartTime() const override { return startTime; }
+    SYSTEMTIME StopTime() const override { return stopTime; }
+    void SetStopTime(const SYSTEMTIME& local) override { stopTime = local; }
+    bool IsRunUntilStoppedChecked() const override { return runUntilStopped; }
+    bool IsAutoRunChecked() const override { return autoRun; }
+};
+
+TrajectorySettings Zurich() {
+    TrajectorySettings s;
+    s.site.longitudeEastDeg = 8.54;
+    s.site.latitudeDeg = 47.37;
+    s.site.elevationM = 408.0;
+    s.site.pressureMb = 1013.0;
+    s.site.temperatureC = 15.0;
+    return s;
+}
+
+class HeliostatWorkflowTest : public ::testing::Test {
+protected:
+    HeliostatWorkflowTest()
+        : tz(kZurichTz),
+          clock(Platform::LocalTimeToSeconds(Local(2026, 6, 20, 12))),
+          generator(log.Target(), alignment),
+          workflow(panel, device, generator, [this] { return settings; }) {
+        panel.workflow = &workflow;
+    }
+
+    // Moves the clock to a local time.
+    void SetNow(const SYSTEMTIME& local) {
+        clock.Clock().Set(TicksOfUnixSeconds(Platform::LocalTimeToSeconds(local)));
+    }
+    LocalRiseSet Events(int y, int m, int d) {
+        return SunRiseSetForLocalDate(settings.site, y, m, d, kStandardZenithLimitDeg);
+    }
+    // The trajectory that just ran ends, the instrument is homed, the homing finishes.
+    bool EndOfDay() {
+        workflow.OnTrajectoryFinished();
+        return workflow.UploadNextDayTrajectory();
+    }
+
+    CTimeZoneScope tz;
+    CClockScope clock;
+    CLogCapture log;
+    CAlignmentModel alignment;
+    TrajectorySettings settings = Zurich();
+    CFakeDevice device;
+    CFakeHeliostatPanel panel;
+    CTrajectoryGenerator generator;
+    CHeliostatWorkflow workflow;
+};
+
+TEST_F(HeliostatWorkflowTest, UnattendedRunGoesOnForAsManyDaysAsItLasts) {
+    panel.runUntilStopped = true;
+    panel.startTime = Local(2026, 6, 21, 3, 0, 0);
+    ASSERT_TRUE(workflow.GenerateAndUpload());
+    ASSERT_TRUE(workflow.MultiDay());
+    ASSERT_EQ(device.uploads.size(), 1u);
+    EXPECT_EQ(device.uploads[0].times.front(), Events(2026, 6, 21).sunrise.local);
+
+    // Each evening after sunset the next day's sunrise-to-sunset trajectory goes up, with no
+    // question to answer; the start time control stays where the operator put it.
+    for (int day = 22; day <= 26; ++day) {
+        SetNow(Local(2026, 6, day - 1, 22, 30, 0));
+        ASSERT_TRUE(EndOfDay()) << "day " << day;
+        ASSERT_EQ(device.uploads.size(), static_cast<std::size_t>(day - 20));
+        const LocalRiseSet events = Events(2026, 6, day);
+        EXPECT_EQ(device.uploads.back().times.front(), events.sunrise.local) << "day " << day;
+        EXPECT_LE(Platform::LocalTimeToSeconds(device.uploads.back().times.back()) -
+                      Platform::LocalTimeToSeconds(events.sunset.local),
+                  device.uploads.back().spacing - 1);
+        EXPECT_TRUE(workflow.MultiDay());
+    }
+    EXPECT_TRUE(panel.shown.empty());
+    EXPECT_EQ(panel.startTime, Local(2026, 6, 21, 3, 0, 0));
+}
+
+TEST_F(HeliostatWorkflowTest, RunWithAStopDaysAheadEndsOnItsLastDay) {
+    panel.startTime = Local(2026, 6, 21, 3, 0, 0);
+    panel.stopTime = Local(2026, 6, 23, 12, 0, 0);
+    ASSERT_TRUE(workflow.GenerateAndUpload());
+    EXPECT_TRUE(workflow.MultiDay());
+
+    SetNow(Local(2026, 6, 21, 22, 30, 0));
+    ASSERT_TRUE(EndOfDay());  // 22 June: the stop is still more than a day after its start
+    EXPECT_TRUE(workflow.MultiDay());
+    SetNow(Local(2026, 6, 22, 22, 30, 0));
+    ASSERT_TRUE(EndOfDay());  // 23 June: ends at noon, the last day
+    EXPECT_EQ(device.uploads.back().times.back().wHour, 12);
+    EXPECT_FALSE(workflow.MultiDay());
+    SetNow(Local(2026, 6, 23, 22, 30, 0));
+    EXPECT_FALSE(EndOfDay());
+    EXPECT_EQ(device.uploads.size(), 3u);
+    EXPECT_TRUE(panel.shown.empty());
+}
+
+TEST_F(HeliostatWorkflowTest, OnlyAHomingAfterAFinishedTrajectoryContinuesTheRun) {
+    panel.runUntilStopped = true;
+    panel.startTime = Local(2026, 6, 21, 3, 0, 0);
+    ASSERT_TRUE(workflow.GenerateAndUpload());
+    SetNow(Local(2026, 6, 21, 22, 30, 0));
+    // The operator homes the instrument by hand: no trajectory has finished.
+    EXPECT_FALSE(workflow.UploadNextDayTrajectory());
+    EXPECT_EQ(device.uploads.size(), 1u);
+    EXPECT_TRUE(EndOfDay());
+    EXPECT_EQ(device.uploads.size(), 2u);
+}
+
+TEST_F(HeliostatWorkflowTest, StopCancelsWhateverIsUnderWayAndEndsTheUnattendedRun) {
+    panel.runUntilStopped = true;
+    panel.startTime = Local(2026, 6, 21, 3, 0, 0);
+    ASSERT_TRUE(workflow.GenerateAndUpload());
+
+    device.status = HeliostatStatus::kUploading;
+    workflow.Stop();
+    device.status = HeliostatStatus::kWaiting;
+    workflow.Stop();
+    device.status = HeliostatStatus::kTrajectory;
+    workflow.Stop();
+    device.status = HeliostatStatus::kIdle;
+    workflow.Stop();
+    EXPECT_EQ(device.calls, (std::vector<std::string>{"SetTrajectory", "CancelTrajectoryUpload",
+                                                      "CancelTrajectory", "StopAll"}));
+    EXPECT_FALSE(workflow.MultiDay());
+
+    // Homing afterwards (even after a reported end) does not re-arm the run.
+    SetNow(Local(2026, 6, 21, 22, 30, 0));
+    EXPECT_FALSE(EndOfDay());
+    EXPECT_EQ(device.uploads.size(), 1u);
+}
+
+TEST_F(HeliostatWorkflowTest, RefusedUploadIsReportedAndNothingIsRemembered) {
+    panel.startTime = Local(2026, 6, 21, 9, 0, 0);
+    panel.stopTime = Local(2026, 6, 21, 10, 0, 0);
+    device.accept = false;
+    EXPECT_FALSE(workflow.GenerateAndUpload());
+    ASSERT_EQ(panel.shown.size(), 1u);
+    EXPECT_EQ(panel.shown[0].text, L"Error uploading trajectory!!");
+    EXPECT_EQ(panel.shown[0].type, MB_OK);
+    EXPECT_FALSE(workflow.LastTrajectoryDay().has_value());
+}
+
+TEST_F(HeliostatWorkflowTest, PastStartDeclinedUploadsNothing) {
+    panel.startTime = Local(2026, 6, 20, 9, 0, 0);  // three hours ago
+    panel.stopTime = Local(2026, 6, 20, 18, 0, 0);
+    panel.answer = IDNO;
+    EXPECT_FALSE(workflow.GenerateAndUpload());
+    EXPECT_TRUE(device.uploads.empty());
+    ASSERT_EQ(panel.shown.size(), 1u);
+    EXPECT_EQ(panel.shown[0].text, kPastStartQuestion);
+}
+
+TEST_F(HeliostatWorkflowTest, AutoRunStartsOnlyWhenTicked) {
+    panel.autoRun = false;
+    workflow.OnUploadComplete();
+    EXPECT_TRUE(device.calls.empty());
+    panel.autoRun = true;
+    workflow.OnUploadComplete();
+    workflow.Run();
+    EXPECT_EQ(device.calls, (std::vector<std::string>{"StartTrajectory", "StartTrajectory"}));
+}
+
+TEST_F(HeliostatWorkflowTest, SunriseAndSunsetAreInLocalCivilTimeWithDaylightSaving) {
+    panel.startTime = Local(2026, 6, 21, 9, 30, 0);
+    panel.stopTime = Local(2026, 6, 21, 9, 30, 0);
+    ASSERT_TRUE(workflow.SetStartToSunrise());
+    ASSERT_TRUE(workflow.SetStopToSunset());
+    // Zurich at midsummer: about 05:30 and 21:26 CEST (an hour later than standard time).
+    EXPECT_EQ(panel.startTime.wHour, 5);
+    EXPECT_NEAR(panel.startTime.wMinute, 30, 3);
+    EXPECT_EQ(panel.stopTime.wHour, 21);
+    EXPECT_NEAR(panel.stopTime.wMinute, 26, 3);
+    EXPECT_EQ(panel.startTime.wDay, 21);
+    EXPECT_EQ(panel.startTime.wMilliseconds, 0);
+}
+
+TEST_F(HeliostatWorkflowTest, SunriseInAFractionalZoneUsesTheTrueOffset) {
+    CTimeZoneScope kolkata(kKolkataTz);
+    settings.site = {};
+    settings.site.longitudeEastDeg = 88.36;  // Kolkata
+    settings.site.latitudeDeg = 22.57;
+    settings.site.pressureMb = 1013.0;
+    settings.site.temperatureC = 25.0;
+    panel.startTime = Local(2026, 3, 20, 12, 0, 0);
+    ASSERT_TRUE(workflow.SetStartToSunrise());
+    // About 05:44 IST at the equinox; whole-hour zones would put it half an hour off.
+    EXPECT_EQ(panel.startTime.wHour, 5);
+    EXPECT_NEAR(panel.startTime.wMinute, 44, 4);
+}
+
+TEST_F(HeliostatWorkflowTest, DateWithoutSunriseLeavesTheTimeAndTellsTheOperator) {
+    settings.site.longitudeEastDeg = 15.6;  // Svalbard, midnight sun
+    settings.site.latitudeDeg = 78.2;
+    panel.startTime = Local(2026, 6, 21, 9, 30, 0);
+    panel.stopTime = Local(2026, 6, 21, 18, 0, 0);
+    EXPECT_FALSE(workflow.SetStartToSunrise());
+    EXPECT_FALSE(workflow.SetStopToSunset());
+    EXPECT_EQ(panel.startTime, Local(2026, 6, 21, 9, 30, 0));
+    EXPECT_EQ(panel.stopTime, Local(2026, 6, 21, 18, 0, 0));
+    ASSERT_EQ(panel.shown.size(), 2u);
+    EXPECT_EQ(panel.shown[0].text, kNoSunriseNotice);
+    EXPECT_EQ(panel.shown[1].text, kNoSunsetNotice);
+}
+
+TEST_F(HeliostatWorkflowTest, NowPlusTenMinutesIsWholeSecondsLocal) {
+    clock.Clock().Set(clock.Clock().NowUtc() + 7'500'000);  // +0.75 s
+    const SYSTEMTIME t = workflow.NowPlusTenMinutes();
+    EXPECT_EQ(t, Platform::SecondsToLocalTime(Platform::LocalTimeToSeconds(Local(2026, 6, 20, 12)) +
+                                              600));
+}
+
+TEST(HeliostatNextDay, MidnightAfterTheDayAcrossDaylightSavingChanges) {
+    CTimeZoneScope tz(kZurichTz);
+    EXPECT_EQ(StartOfNextLocalDay(Local(2026, 3, 28, 19, 0, 0)).wDay, 29);
+    const SYSTEMTIME after = StartOfNextLocalDay(Local(2026, 3, 29, 20, 0, 0));  // 23-hour day
+    EXPECT_EQ(after.wDay, 30);
+    EXPECT_EQ(after.wHour, 0);
+    EXPECT_EQ(StartOfNextLocalDay(Local(2026, 12, 31, 16, 0, 0)).wYear, 2027);
+}
+
+TEST(HeliostatSiteFields, RangesAndDecimals) {
+    EXPECT_EQ(FormatFixed(BringIntoRange(SiteField::Latitude, 95.0), 4), L"90.0000");
+    EXPECT_EQ(FormatFixed(BringIntoRange(SiteField::Longitude, 190.0), 4), L"-170.0000");
+    EXPECT_EQ(FormatFixed(BringIntoRange(SiteField::Longitude, -540.0), 4), L"-180.0000");
+    EXPECT_EQ(BringIntoRange(SiteField::Longitude, 180.0), 180.0);
+    EXPECT_EQ(FormatFixed(BringIntoRange(SiteField::Elevation, ReadLeadingNumber(L"")), 1), L"0.0");
+    EXPECT_EQ(ReadLeadingNumber(L"abc"), 0.0);
+    EXPECT_EQ(ReadLeadingNumber(L" 12.5m"), 12.5);
+    EXPECT_EQ(BringIntoRange(SiteField::Elevation, -7e6), -6378140.0);
+    EXPECT_EQ(BringIntoRange(SiteField::Pressure, 6000.0), 5000.0);
+    EXPECT_EQ(BringIntoRange(SiteField::Temperature, -300.0), -273.0);
+    EXPECT_EQ(BringIntoRange(SiteField::MaxZenith, 200.0), 180.0);
+    EXPECT_EQ(DecimalsOf(SiteField::Longitude), 4);
+    EXPECT_EQ(DecimalsOf(SiteField::Pressure), 1);
+    EXPECT_EQ(DecimalsOf(SiteField::MaxZenith), 3);
+}
+
+TEST(HeliostatEnablingRules, BusyIdleAndTheOptions) {
+    using namespace HeliostatStatus;
+    const auto idle = ComputeHeliostatEnabling(true, kIdle, false, false, false);
+    EXPECT_TRUE(idle.generate && idle.locationEdits && idle.startControls && idle.stopControls);
+    EXPECT_FALSE(idle.run || idle.stop || idle.maxZenithEdit);
+    EXPECT_TRUE(ComputeHeliostatEnabling(true, kIdle, true, false, false).run);
+    EXPECT_TRUE(ComputeHeliostatEnabling(true, kIdle, false, false, true).maxZenithEdit);
+
+    const auto openEnded = ComputeHeliostatEnabling(true, kIdle, true, true, false);
+    EXPECT_FALSE(openEnded.stopControls);
+    EXPECT_TRUE(openEnded.startControls);
+
+    for (unsigned busy : {kWaiting, kTrajectory, kUploading | kIdle}) {
+        const auto e = ComputeHeliostatEnabling(true, busy, true, false, true);
+        EXPECT_TRUE(e.stop);
+        EXPECT_FALSE(e.locationEdits || e.startControls || e.stopControls || e.runOptions ||
+                     e.maxZenithEdit || e.windowOptions);
+    }
+    const auto offline = ComputeHeliostatEnabling(false, kIdle, true, false, false);
+    EXPECT_FALSE(offline.generate || offline.run || offline.stop);
+    EXPECT_TRUE(offline.locationEdits);
+}
+
+}  // namespace
