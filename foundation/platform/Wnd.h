@@ -2,7 +2,11 @@
 //
 // PostMessage queues a message for the target's thread (first in, first out per target) and
 // returns at once; SendMessage calls the target's handler directly when the caller is the
-// owning thread and otherwise blocks until the owning thread has handled it. The owning
+// owning thread and otherwise blocks until the owning thread has handled it. As on Windows,
+// messages sent from other threads are handled before posted ones, and a thread blocked in
+// a cross-thread SendMessage handles messages sent to its own windows meanwhile (two threads
+// sending to each other do not deadlock). A window is created, destroyed and deleted on its
+// owning thread. The owning
 // thread handles queued messages when it pumps its queue (CMessageLoop, or Qt's event loop
 // in the program through CThreadMessageQueue::SetWakeHandler).
 #pragma once

@@ -44,7 +44,11 @@ private:
 };
 
 fs::path Scratch(const std::string& name) {
-    const fs::path folder = fs::path(std::getenv("XDG_STATE_HOME")) / name;
+    // The private folder ctest gives each test, or a temporary one when run by hand.
+    const char* sandbox = std::getenv("XDG_STATE_HOME");
+    const fs::path folder =
+        (sandbox != nullptr ? fs::path(sandbox) : fs::temp_directory_path() / "quorvel-test") /
+        name;
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;
