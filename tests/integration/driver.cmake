@@ -1,0 +1,17 @@
+# QuorvelDll against the simulated instrument on a real pseudo-terminal (in-process), and the
+# quorvelctl program against the quorvel-sim program.
+if(TARGET QuorvelDll AND TARGET quorvel_simulator AND TARGET driver_test_support)
+    set(DRIVER_IT_DIR ${CMAKE_CURRENT_LIST_DIR}/driver)
+    quorvel_test(NAME driver_simulator_integration LABELS integration
+        SOURCES ${DRIVER_IT_DIR}/DriverSimulatorTest.cpp
+        LIBS driver_test_support quorvel_simulator)
+    if(TARGET quorvelctl AND TARGET quorvel-sim)
+        quorvel_test(NAME quorvelctl_integration LABELS integration
+            SOURCES ${DRIVER_IT_DIR}/QuorvelctlTest.cpp
+            LIBS foundation)
+        target_compile_definitions(quorvelctl_integration PRIVATE
+            QUORVELCTL_PROGRAM="$<TARGET_FILE:quorvelctl>"
+            QUORVEL_SIM_PROGRAM="$<TARGET_FILE:quorvel-sim>")
+        add_dependencies(quorvelctl_integration quorvelctl quorvel-sim)
+    endif()
+endif()

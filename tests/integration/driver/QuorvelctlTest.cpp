@@ -1,0 +1,229 @@
+// quorvelctl against quorvel-sim, both as programs: exit status, what goes to standard output
+// and standard error, and what the simulator received (its command log file).
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Paths.h"
+
+extern char** environ;
+
+namespace {
+
+struct SRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::filesystem::path Scratch() {
+    const std::filesystem::path dir = Platform::AppDataHome() / "quorvelctl-test";
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+pid_t Spawn(const std::vector<std::string>& args, const std::filesystem::path& out,
+            const std::filesystem::path& err) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+SRun Ctl(const std::vector<std::string>& args) {
+    std::vector<std::string> all = {QUORVELCTL_PROGRAM};
+    all.insert(all.end(), args.begin(), args.end());
+    const std::filesystem::path out = Scratch() / "ctl.out";
+    const std::filesystem::path err = Scratch() / "ctl.err";
+    SRun run;
+    const pid_t pid = Spawn(all, out, err);
+    if (pid < 0)
+        return run;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    run.out = ReadFile(out);
+    run.err = ReadFile(err);
+    return run;
+}
+
+// quorvel-sim on COM<port> for the life of the object.
+class CSimProcess {
+public:
+    explicit CSimProcess(std::vector<std::string> extra, unsigned port = 11) {
+        m_log = Scratch() / ("sim" + std::to_string(port) + ".log");
+        m_out = Scratch() / ("sim" + std::to_string(port) + ".out");
+        std::filesystem::remove(m_log);
+        std::vector<std::string> args = {QUORVEL_SIM_PROGRAM,
+                                         "--com",
+                                         std::to_string(port),
+                                         "--replace",
+                                         "--time-scale",
+                                         "20",
+                                         "--log",
+                                         m_log.string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        m_pid = Spawn(args, m_out, Scratch() / ("sim" + std::to_string(port) + ".err"));
+        // Ready once it has printed its device path.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (ReadFile(m_out).find('\n') == std::string::npos &&
+               std::chrono::steady_clock::now() < giveUp) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    ~CSimProcess() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            int status = 0;
+            waitpid(m_pid, &status, 0);
+        }
+    }
+    CSimProcess(const CSimProcess&) = delete;
+    CSimProcess& operator=(const CSimProcess&) = delete;
+
+    // The received lines, without their time stamps.
+    std::vector<std::string> Received() const {
+        std::vector<std::string> lines;
+        std::istringstream in(ReadFile(m_log));
+        std::string line;
+        while (std::getline(in, line)) {
+            const std::size_t space = line.find(' ');
+            lines.push_back(space == std::string::npos ? line : line.substr(space + 1));
+        }
+        return lines;
+    }
+
+private:
+    pid_t m_pid = -1;
+    std::filesystem::path m_log;
+    std::filesystem::path m_out;
+};
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(Quorvelctl, MoveAbsPutsTheCommandOnTheWireAndWaitsForTheEvent) {
+    CSimProcess sim({});
+    const SRun run = Ctl({"--port", "11", "move-abs", "10", "45.25"});
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ((std::vector<std::string>{"I?", "S?", "P(10.000,45.250)"}), sim.Received());
+    EXPECT_TRUE(Contains(run.out, "status: MOVING\nstatus: IDLE\n")) << run.out;
+
+    const SRun where = Ctl({"--port", "11", "position"});
+    EXPECT_EQ(0, where.status) << where.err;
+    EXPECT_TRUE(Contains(where.out, "position: azimuth 10.000 deg, zenith 45.250 deg"))
+        << where.out;
+}
+
+TEST(Quorvelctl, QueriesMotionAndStops) {
+    CSimProcess sim({});
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"id"},
+                                               {"status"},
+                                               {"velocity"},
+                                               {"home"},
+                                               {"move-rel", "1", "2", "5"},
+                                               {"jog", "0.5", "0", "--for", "0.2"},
+                                               {"stop", "all"},
+                                               {"stop", "motion"},
+                                               {"stop", "trajectory"},
+                                               {"offset", "0", "0"},
+                                               {"monitor", "0.3"}}) {
+        std::vector<std::string> full = {"--port", "11"};
+        full.insert(full.end(), args.begin(), args.end());
+        const SRun run = Ctl(full);
+        EXPECT_EQ(0, run.status) << args[0] << ": " << run.err;
+    }
+    const std::vector<std::string> lines = sim.Received();
+    for (const char* sent : {"I?", "V?", "H!", "P(1.000,2.000,5.000,1)", "V(0.500,0.000)", "S1!",
+                             "S!", "S2!", "O(0000,0000)", "P?"}) {
+        EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), sent)) << sent;
+    }
+}
+
+TEST(Quorvelctl, WrongProductExitsWithTheOperatorText) {
+    CSimProcess sim({"--fault", "wrong-id"});
+    const SRun run = Ctl({"--port", "11", "move-abs", "10", "45.25"});
+    EXPECT_NE(0, run.status);
+    EXPECT_TRUE(Contains(run.err, "Quorvel not found on COM port.")) << run.err;
+    EXPECT_EQ((std::vector<std::string>{"I?"}), sim.Received());
+}
+
+TEST(Quorvelctl, SilentInstrumentExitsWithTheTimeOutText) {
+    CSimProcess sim({"--fault", "no-reply"});
+    const SRun run = Ctl({"--port", "11", "move-abs", "10", "45.25"});
+    EXPECT_NE(0, run.status);
+    EXPECT_TRUE(Contains(run.err, "Timed out getting identification string.")) << run.err;
+}
+
+TEST(Quorvelctl, RefusedCommandAndInvalidReplyFail) {
+    CSimProcess sim({"--ack-fault", "H!"});
+    const SRun home = Ctl({"--port", "11", "home"});
+    EXPECT_NE(0, home.status);
+    EXPECT_TRUE(Contains(home.err, "Homing command returned an invalid response.")) << home.err;
+}
+
+TEST(Quorvelctl, UsageHelpAndAbsentPort) {
+    const SRun help = Ctl({"--help"});
+    EXPECT_EQ(0, help.status);
+    for (const char* part :
+         {"move-abs AZ ZE [VEL]", "jog AZRATE ZERATE --for SECONDS", "settings export FILE",
+          "COM1-COM32 are /dev/ttyS0-31", "$QUORVEL_PORT_DIR"}) {
+        EXPECT_TRUE(Contains(help.out, part)) << part;
+    }
+    EXPECT_EQ(2, Ctl({"--port", "11", "move-abs", "10"}).status);
+    EXPECT_EQ(2, Ctl({"--port", "11", "move-abs", "ten", "20"}).status);
+    EXPECT_EQ(2, Ctl({"move-abs", "1", "2"}).status);
+    EXPECT_EQ(2, Ctl({"--port", "11", "jog", "1", "0"}).status);
+    const SRun absent = Ctl({"--port", "250", "status"});
+    EXPECT_EQ(1, absent.status);
+    EXPECT_TRUE(Contains(absent.err, "cannot open COM250")) << absent.err;
+}
+
+TEST(Quorvelctl, SettingsExportAndImport) {
+    const std::filesystem::path file = Scratch() / "settings.reg";
+    const std::string text =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Pelvarin\\Quorvel Control Software\\Quorvel Settings]\r\n"
+        "\"port\"=dword:00000007\r\n\"baud\"=dword:00009600\r\n";
+    std::ofstream(file, std::ios::binary) << text;
+    const SRun import = Ctl({"settings", "import", file.string()});
+    ASSERT_EQ(0, import.status) << import.err;
+    const std::filesystem::path exported = Scratch() / "exported.reg";
+    const SRun run = Ctl({"settings", "export", exported.string()});
+    ASSERT_EQ(0, run.status) << run.err;
+    const std::string bytes = ReadFile(exported);
+    std::string ascii;  // UTF-16 LE: keep the low bytes
+    for (std::size_t i = 2; i < bytes.size(); i += 2)
+        ascii.push_back(bytes[i]);
+    EXPECT_TRUE(Contains(ascii, "\"port\"=dword:00000007")) << ascii;
+    EXPECT_NE(0, Ctl({"settings", "import", (Scratch() / "missing.reg").string()}).status);
+}
+
+}  // namespace
