@@ -52,7 +52,7 @@ bool CMainFrame::Create() {
     m_captionBar->ApplyLook(m_lookColors.panelBottom, m_lookColors.panelBorder);
     connect(m_captionBar, &CCaptionBar::openLogFile, this, [this] { OnCommand(Cmd::OpenLogFile); });
     column->addWidget(m_captionBar);
-    m_view = new CQuorvelView(m_app.PanelContext(), client);
+    m_view = new CQuorvelView(m_app.PanelContext(), m_app.OperatorContext(), client);
     m_view->SetParent(this);
     column->addWidget(m_view, 1);
     setCentralWidget(client);
@@ -261,8 +261,8 @@ void CMainFrame::OnApplicationSettings() {
 }
 
 void CMainFrame::OnAlignmentCalibration() {
-    // The calibration dialog arrives with the operator panels; the frame hands it a copy of
-    // the data points and, on OK, stores them and recomputes the alignment.
+    // The dialog edits a copy of the data points; on OK they are stored and the alignment
+    // is computed again.
     m_app.RunAlignmentCalibration(m_view);
 }
 

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "AboutDlg.h"
+#include "AlignmentCalibrationDlg.h"
 #include "CaptionBar.h"
 #include "EmbeddedSimulator.h"
 #include "MainFrame.h"
@@ -36,6 +37,10 @@ CQuorvelApp::CQuorvelApp(CQuorvelAppOptions options) : m_options(std::move(optio
     SetProgramLogCeilingSource(&m_settings.nLogCeiling);
     m_panelContext.device = [this] { return m_device.get(); };
     m_panelContext.alignmentInverse = [this] { return m_alignment.Inverse(); };
+    m_operatorContext.device = [this] { return m_device.get(); };
+    m_operatorContext.settings = [this] { return &m_settings; };
+    m_operatorContext.alignment = [this] { return &m_alignment; };
+    m_operatorContext.log = [] { return Suntrack::LogTarget{ProgramLog(), ProgramLogEnabled}; };
 }
 
 CQuorvelApp::~CQuorvelApp() {
@@ -206,7 +211,12 @@ void CQuorvelApp::OpenDocumentFile(const QString& path) {
         m_frame->View()->OnInitialUpdate();
 }
 
-void CQuorvelApp::RunAlignmentCalibration(QWidget*) {
-    // Filled in with the alignment calibration dialog: it edits a copy of the data points;
-    // on OK they are stored (SaveAllSettings) and CalculateAlignmentMatrix runs again.
+void CQuorvelApp::RunAlignmentCalibration(QWidget* parent) {
+    CAlignmentCalibrationDlg dialog(m_operatorContext, parent);
+    dialog.points = m_settings.AlignmentArray;
+    if (dialog.DoModal() != IDOK)
+        return;
+    m_settings.AlignmentArray = dialog.points;
+    SaveAllSettings();
+    CalculateAlignmentMatrix();
 }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "OperatorContext.h"
 #include "PanelContext.h"
 #include "QuorvelAppSettings.h"
 #include "QuorvelDoc.h"
@@ -56,6 +57,7 @@ public:
     CQuorvelDoc& Document() { return m_document; }
     CEmbeddedSimulator* Simulator() const { return m_simulator.get(); }
     const CPanelContext& PanelContext() const { return m_panelContext; }
+    const COperatorContext& OperatorContext() const { return m_operatorContext; }
 
     unsigned Look() const { return m_look; }
     void SetLook(unsigned look) { m_look = look; }
@@ -90,6 +92,7 @@ private:
     Suntrack::CAlignmentModel m_alignment;
     CQuorvelDoc m_document;
     CPanelContext m_panelContext;
+    COperatorContext m_operatorContext;
     std::unique_ptr<CQtMessagePump> m_pump;
     std::unique_ptr<CQtMessageBoxService> m_boxes;
     std::unique_ptr<CMainFrame> m_frame;

@@ -1,9 +1,7 @@
 #include "QuorvelView.h"
 
-#include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QMenu>
-#include <QProgressBar>
 #include <bitset>
 
 #include "CommandIds.h"
@@ -13,8 +11,9 @@
 #include "StatusDlg.h"
 #include "core/Quorvel.h"
 
-CQuorvelView::CQuorvelView(const CPanelContext& context, QWidget* parent)
-    : QWidget(parent), m_context(context), m_units(font()) {
+CQuorvelView::CQuorvelView(const CPanelContext& context, const COperatorContext& operatorContext,
+                           QWidget* parent)
+    : QWidget(parent), m_context(context), m_operatorContext(operatorContext), m_units(font()) {
     setObjectName(QStringLiteral("view"));
     // The form template holds one control: the tab control 1013 at 7,181 sized 380 x 204.
     m_tabCtrl = new CDialogTabCtrl(this);
@@ -40,11 +39,11 @@ void CQuorvelView::OnInitialUpdate() {
     m_statusPanel->show();
     m_statusPanel->setProperty("dlgCtrlId", WndId::StatusPanel);
 
-    m_manualPanel = new CManualControlsDlg(m_context, this);
+    m_manualPanel = new CManualControlsDlg(m_operatorContext, this);
     m_manualPanel->Create();
     m_tabCtrl->AddTab(m_manualPanel, QStringLiteral("Manual"));
 
-    m_heliostatPanel = new CHeliostatControlsDlg(m_context, this);
+    m_heliostatPanel = new CHeliostatControlsDlg(m_operatorContext, this);
     m_heliostatPanel->Create();
     m_tabCtrl->AddTab(m_heliostatPanel, QStringLiteral("Heliostat"));
 
@@ -114,21 +113,19 @@ LRESULT CQuorvelView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void CQuorvelView::OnUploadProgress(int percent, bool uploading) {
-    auto* progress = m_heliostatPanel ? m_heliostatPanel->Item<QProgressBar>(1090) : nullptr;
-    if (!progress)
-        return;
-    progress->setValue(percent);
-    progress->setVisible(uploading);
+    if (m_heliostatPanel)
+        m_heliostatPanel->OnUploadProgress(percent, uploading);
 }
 
 void CQuorvelView::OnUploadComplete() {
-    auto* autoRun = m_heliostatPanel ? m_heliostatPanel->Item<QCheckBox>(1104) : nullptr;
-    CQuorvel* device = m_context.Device();
-    if (autoRun && autoRun->isChecked() && device)
-        device->StartTrajectory(0);
+    // The panel starts the trajectory when "Auto run after upload" is ticked.
+    if (m_heliostatPanel)
+        m_heliostatPanel->OnUploadComplete();
 }
 
 void CQuorvelView::OnTrajectoryFinished() {
+    if (m_heliostatPanel)
+        m_heliostatPanel->OnTrajectoryFinished();
     if (CQuorvel* device = m_context.Device())
         device->Home();
 }

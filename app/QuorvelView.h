@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "CustomDialog.h"
+#include "OperatorContext.h"
 #include "PanelContext.h"
 #include "platform/Wnd.h"
 
@@ -19,7 +20,8 @@ class CQuorvelView : public QWidget, public CWnd {
 public:
     static constexpr int IDD = 101;
 
-    CQuorvelView(const CPanelContext& context, QWidget* parent);
+    CQuorvelView(const CPanelContext& context, const COperatorContext& operatorContext,
+                 QWidget* parent);
     ~CQuorvelView() override;
 
     // The view's initial update: creates the panels the first time; a repeated update (a
@@ -49,6 +51,7 @@ private:
     void ApplyAnchors();
 
     CPanelContext m_context;
+    COperatorContext m_operatorContext;
     CDialogUnits m_units;
     CDialogTabCtrl* m_tabCtrl = nullptr;
     CStatusDlg* m_statusPanel = nullptr;
