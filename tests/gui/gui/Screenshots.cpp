@@ -55,13 +55,13 @@ int main(int argc, char** argv) {
     ok &= Save(*frame, out + "/main-window-office2007-black.png");
     frame->OnApplicationLook(215);
 
-    CQuorvelConnectionSettingsDlg connection(frame, ScreenshotPorts);
+    CQuorvelConnectionSettingsDlg connection(nullptr, ScreenshotPorts);
     connection.m_settings = app.Device()->GetSettings();
     connection.Create();
     ok &= Save(connection, out + "/connection-settings.png");
     connection.hide();
 
-    CAppSettingsDlg settings(app.Settings(), ProgramLog(), frame);
+    CAppSettingsDlg settings(app.Settings(), ProgramLog(), nullptr);
     settings.Create();
     ok &= Save(settings, out + "/application-settings.png");
     settings.hide();
