@@ -1,0 +1,15 @@
+# The operator panels on the offscreen platform: the numeric edit and the hold button, the
+# manual controls, the heliostat panel and the alignment calibration dialog, each against a
+# simulated instrument on a real pseudo-terminal where the device matters.
+if(TARGET quorvel_operator AND TARGET quorvel_heliostat_panel)
+    find_package(Qt6 REQUIRED COMPONENTS Test)
+    quorvel_test(NAME gui_panels_tests LABELS gui
+        SOURCES
+            ${CMAKE_CURRENT_LIST_DIR}/panels/PanelTestMain.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/panels/ControlsTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/panels/ManualPanelTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/panels/HeliostatPanelTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/panels/CalibrationDlgTest.cpp
+        LIBS quorvel_operator quorvel_heliostat_panel quorvel_simulator Qt6::Test)
+    target_include_directories(gui_panels_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/panels)
+endif()
