@@ -22,7 +22,7 @@ constexpr DlgTemplate kTemplate{CAlignmentCalibrationDlg::IDD,
                                 L"Quorvel Alignment Calibration Controls", 419, 172, false};
 
 constexpr DlgItemTemplate kItems[] = {
-    {1021, DlgKind::Static, L"Velocity:", 14, 14, 40, 10},
+    {1021, DlgKind::Static, L"Velocity:", 14, 108, 40, 10},
     {1095, DlgKind::PushButton, L"Reset\nAzimuth\nand\nZenith\nOffset", 176, 34, 50, 60},
     {1099, DlgKind::PushButton, L"Save Data Point", 246, 14, 70, 16},
     {1102, DlgKind::Static, L"Saved Data Points:", 246, 36, 80, 10},

@@ -13,3 +13,10 @@ if(TARGET quorvel_operator AND TARGET quorvel_heliostat_panel)
         LIBS quorvel_operator quorvel_heliostat_panel quorvel_simulator Qt6::Test)
     target_include_directories(gui_panels_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/panels)
 endif()
+
+# Not a test: renders the panels into docs/*.png.
+if(TARGET quorvel_operator AND TARGET quorvel_heliostat_panel)
+    add_executable(panels_screenshots ${CMAKE_CURRENT_LIST_DIR}/panels/PanelScreenshots.cpp)
+    quorvel_warnings(panels_screenshots)
+    target_link_libraries(panels_screenshots PRIVATE quorvel_operator quorvel_heliostat_panel)
+endif()
