@@ -107,6 +107,9 @@ LocalRiseSet SunRiseSetForLocalDate(const SiteParameters& site, int year, int mo
     localDate.wYear = static_cast<WORD>(year);
     localDate.wMonth = static_cast<WORD>(month);
     localDate.wDay = static_cast<WORD>(day);
+    if (Platform::SystemTimeToTicks(localDate) == 0) {
+        return found;  // not a calendar date
+    }
     const std::int64_t middle = UtcMidnight(UtcToSeconds(localDate));
     for (int offset = -1; offset <= 1; ++offset) {
         const SYSTEMTIME utcDate = SecondsToUtc(middle + offset * kSecondsPerDay);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <ctime>
 #include <cwchar>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -70,22 +71,20 @@ TrajectorySpacing ChooseSpacing(std::int64_t spanSeconds, const LogTarget& log) 
     // Windows come clipped to one day, where the search takes a handful of steps. Only an
     // unclipped window of months would take thousands; start that one close to where the cap
     // is met (every smaller spacing would exceed it) instead of logging each step.
-    int spacing = kMinSpacingSeconds;
+    std::int64_t spacing = kMinSpacingSeconds;
     constexpr std::int64_t kMaxLoggedSteps = 1000;
     const std::int64_t atCap = span / (kMaxTrajectoryPoints - 1);
     if ((atCap - spacing) / kSpacingStepSeconds > kMaxLoggedSteps) {
-        const std::int64_t steps = (atCap - spacing) / kSpacingStepSeconds - 1;
-        spacing +=
-            static_cast<int>(std::min<std::int64_t>(steps, 100'000'000)) * kSpacingStepSeconds;
+        spacing += ((atCap - spacing) / kSpacingStepSeconds - 1) * kSpacingStepSeconds;
     }
     long long points = 0;
     for (;;) {
         points = static_cast<long long>(
                      std::ceil(static_cast<double>(span) / static_cast<double>(spacing))) +
                  1;
-        log.logger.LogParts(Logging::Debug, L"Using a time between data points of ", spacing,
-                            L" seconds,", L" we calculate that ", points,
-                            L" data points are needed.");
+        log.logger.LogParts(Logging::Debug, L"Using a time between data points of ",
+                            static_cast<long long>(spacing), L" seconds,", L" we calculate that ",
+                            points, L" data points are needed.");
         if (points <= kMaxTrajectoryPoints) {
             break;
         }
@@ -213,8 +212,16 @@ bool CTrajectoryGenerator::GenerateTrajectory(ITrajectoryPanel& panel, int& spac
 
     const TrajectorySpacing spacing = ChooseSpacing(span, m_log);
     log.LogParts(Logging::Debug, L"We will be using ", spacing.points,
-                 L" data points spaced apart by ", spacing.spacingSeconds, L" seconds.");
-    spacingOut = spacing.spacingSeconds;
+                 L" data points spaced apart by ", static_cast<long long>(spacing.spacingSeconds),
+                 L" seconds.");
+    if (spacing.spacingSeconds > std::numeric_limits<int>::max()) {
+        // Only a window of tens of thousands of years gets here; the device takes an int.
+        log.Log(Logging::Debug,
+                L"The spacing is too large for the instrument, so no trajectory "
+                L"is generated.");
+        return false;
+    }
+    spacingOut = static_cast<int>(spacing.spacingSeconds);
 
     const auto count = static_cast<std::size_t>(spacing.points);
     std::vector<SYSTEMTIME> times;

@@ -27,8 +27,8 @@ struct TrajectorySettings {
 };
 
 struct TrajectorySpacing {
-    int spacingSeconds;  // multiple of 15, at least 60
-    long long points;    // ceil(span / spacing) + 1, at most 700
+    std::int64_t spacingSeconds;  // multiple of 15, at least 60
+    long long points;             // ceil(span / spacing) + 1, at most 700
 };
 
 // The spacing search for a window of `spanSeconds` (>= 0), logging each candidate.

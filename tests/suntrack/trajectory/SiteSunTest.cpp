@@ -103,6 +103,10 @@ TEST(SiteSunRiseSet, PolarNightAndPolarDayHaveNoEvents) {
         Suntrack::SunRiseSetForLocalDate(svalbard, 2026, 6, 21, Suntrack::kStandardZenithLimitDeg);
     EXPECT_FALSE(day.sunrise.valid);
     EXPECT_FALSE(day.sunset.valid);
+    // Not a date at all.
+    const auto none =
+        Suntrack::SunRiseSetForLocalDate(svalbard, 2026, 2, 30, Suntrack::kStandardZenithLimitDeg);
+    EXPECT_FALSE(none.sunrise.valid || none.sunset.valid);
 }
 
 TEST(SiteSunPosition, LocalStampIsComputedAtItsUtcInstant) {
