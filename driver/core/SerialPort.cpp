@@ -142,7 +142,7 @@ UINT CSerialPort::Monitor() {
             outstanding = m_bReplyOutstanding && !m_queue.empty();
             if (outstanding)
                 deadline = m_queue.front()->deadline;
-            wantWrite = !outstanding && !m_queue.empty();
+            wantWrite = WriteWanted();
         }
         // While a reply is outstanding the deadline bounds the wait and write requests are
         // not looked at; with a command ready to go, input still comes first.
@@ -163,6 +163,17 @@ UINT CSerialPort::Monitor() {
                 break;
             case WaitOutcome::Input:
                 ok = ServiceReceive(failure);
+                // A device that never stops sending must not keep commands from being
+                // written: input has had its turn, now the writer has its.
+                if (ok) {
+                    bool write = false;
+                    {
+                        std::lock_guard<std::mutex> queue(m_queueLock);
+                        write = WriteWanted();
+                    }
+                    if (write)
+                        ok = ServiceWrite(failure);
+                }
                 break;
             case WaitOutcome::Woken:
                 break;
@@ -189,6 +200,17 @@ UINT CSerialPort::Monitor() {
             return 101;
         }
     }
+}
+
+bool CSerialPort::WriteWanted() const {
+    // A placeholder alone waits at the head of the queue until a real command follows it.
+    if (m_bReplyOutstanding)
+        return false;
+    for (const auto& command : m_queue) {
+        if (!command->strCommand.empty())
+            return true;
+    }
+    return false;
 }
 
 bool CSerialPort::ServiceReceive(SerialFailure& failure) {

@@ -71,6 +71,7 @@ private:
     // Returns false when the device has failed.
     bool ServiceReceive(SerialFailure& failure);
     bool ServiceWrite(SerialFailure& failure);
+    bool WriteWanted() const;                 // queue lock held
     void HandleByte(char b);                  // queue lock held
     void CompleteFront(bool timedOut);        // queue lock held
     void ExpireIfDue(Clock::time_point now);  // queue lock held

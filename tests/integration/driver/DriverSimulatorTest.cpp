@@ -187,6 +187,12 @@ TEST_F(DriverSimulator, BabblingDeviceCannotExhaustMemory) {
     }
     EXPECT_TRUE(discarded);
     EXPECT_EQ(1u, owner.Count(WM_QUORVEL_ERROR));
+    // The babble goes on, yet the next command is still written and reported on its own.
+    const std::size_t before = sim->ReceivedCount();
+    quorvel->GetStatus(0);
+    ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_ERROR, 2));
+    EXPECT_EQ(L"Status command timed out.", owner.Of(WM_QUORVEL_ERROR)[1].text);
+    EXPECT_EQ(before + 1, sim->ReceivedCount());
 }
 
 TEST_F(DriverSimulator, VanishedDeviceIsReportedOnceAndReconnects) {
