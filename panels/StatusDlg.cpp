@@ -107,6 +107,8 @@ void CStatusDlg::UpdateConnectionIndicator() {
         m_lampConnected = true;
         Item<QLabel>(1045)->setText(QStringLiteral("CONNECTED"));
         UpdateStatusText(device->GetStatus(1).to_ulong());
+        m_positionTimer.start(250);
+        m_velocityTimer.start(250);
     }
     if (!connected && m_wasConnected) {
         lamp->setPixmap(m_bmpDisconnected);
@@ -114,6 +116,10 @@ void CStatusDlg::UpdateConnectionIndicator() {
         Item<QLabel>(1045)->setText(QStringLiteral("DISCONNECTED"));
         for (int id : kValueIds)
             SetValueText(id, QString::fromWCharArray(kDash));
+        // The polls ask nothing while disconnected; resting them keeps an idle program
+        // from waking eight times a second.
+        m_positionTimer.stop();
+        m_velocityTimer.stop();
     }
     for (int id : kValueIds)
         GetDlgItem(id)->setEnabled(connected);

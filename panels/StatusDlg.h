@@ -33,6 +33,7 @@ public:
     // The texts the operator sees, by control id (tests and screenshots).
     QString Text(int id) const;
     bool LampShowsConnected() const { return m_lampConnected; }
+    bool Polling() const { return m_positionTimer.isActive() && m_velocityTimer.isActive(); }
 
     // "UNKNOWN", "IDLE", "MOVING,\nTRAJECTORY", "FUNKY" ...
     static QString StatusText(unsigned long flags);

@@ -71,6 +71,7 @@ TEST_F(MainFrameTest, ConnectToTheSimulatorPaintsConnectedAndPollsPosition) {
     CStatusDlg* panel = Frame()->View()->StatusPanel();
     ASSERT_TRUE(GuiTest::RunLoopUntil([&] { return panel->Text(1045) == "CONNECTED"; }, 3000));
     EXPECT_TRUE(panel->LampShowsConnected());
+    EXPECT_TRUE(panel->Polling());
     EXPECT_TRUE(GuiTest::RunLoopUntil([&] { return panel->Text(1008) == "IDLE"; }, 3000));
     EXPECT_TRUE(GuiTest::RunLoopUntil([&] { return panel->Text(1052).endsWith(kDeg); }, 3000));
     EXPECT_TRUE(
@@ -91,6 +92,7 @@ TEST_F(MainFrameTest, ConnectToTheSimulatorPaintsConnectedAndPollsPosition) {
     EXPECT_FALSE(Device()->IsConnected());
     ASSERT_TRUE(GuiTest::RunLoopUntil([&] { return panel->Text(1045) == "DISCONNECTED"; }, 3000));
     EXPECT_FALSE(panel->GetDlgItem(1052)->isEnabled());
+    EXPECT_FALSE(panel->Polling());
     EXPECT_TRUE(Enabled(Frame(), Cmd::Connect));
 }
 

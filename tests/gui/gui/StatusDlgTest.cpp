@@ -73,6 +73,7 @@ TEST_F(StatusPanel, FirstIdlePassWithoutInstrumentPaintsDisconnectedAndGreysValu
         EXPECT_FALSE(panel->GetDlgItem(id)->isEnabled()) << id;
     }
     EXPECT_EQ(panel->Item<QLabel>(1007)->pixmap().size(), QSize(43, 43));
+    EXPECT_FALSE(panel->Polling());
 }
 
 TEST_F(StatusPanel, PollsAskNothingWithoutAConnectedDevice) {
