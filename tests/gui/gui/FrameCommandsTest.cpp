@@ -13,6 +13,7 @@
 #include "AppSettingsDlg.h"
 #include "CaptionBar.h"
 #include "CommandIds.h"
+#include "ConnectionSettingsDlg.h"
 #include "DialogTabCtrl.h"
 #include "HeliostatControlsDlg.h"
 #include "ManualControlsDlg.h"
@@ -306,6 +307,44 @@ TEST_F(MainFrameTest, ResizingKeepsPanelAndTabsCentredAtTheirDistanceFromTheTop)
     EXPECT_EQ(view->StatusPanel()->y(), panelTop);
     EXPECT_EQ(view->TabCtrl()->y(), tabsTop);
     EXPECT_EQ(view->ManualPanel()->geometry(), view->TabCtrl()->DisplayRect());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainFrameTest, ConnectionSettingsOkAppliesTheChoiceAndSavesIt) {
+    Start(true);  // the simulated instrument is present as COM99
+    QTimer::singleShot(0, [] {
+        auto* dialog =
+            qobject_cast<CQuorvelConnectionSettingsDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* ports = dialog->Item<QComboBox>(2001);
+        ASSERT_GE(ports->findText("COM99"), 0);
+        EXPECT_EQ(ports->currentText(), "COM99");
+        dialog->Item<QComboBox>(2002)->setCurrentText("9600");
+        dialog->Item<QPushButton>(IDOK)->click();
+    });
+    Frame()->OnCommand(Cmd::ConnectionSettings);
+    EXPECT_EQ(Device()->GetSettings().nPort, 99u);
+    EXPECT_EQ(Device()->GetSettings().nBaud, 9600u);
+    // The operator's own choice is kept, also in a simulator run.
+    CQuorvelSettings stored;
+    Zezezezo::CSettingsStorageRegistry storage(CQuorvelApp::kDeviceSettingsKey);
+    ASSERT_TRUE(stored.Load(&storage));
+    EXPECT_EQ(stored.nBaud, 9600u);
+    EXPECT_EQ(stored.nPort, 99u);
+}
+
+TEST_F(MainFrameTest, ConnectionSettingsCancelLeavesTheDeviceAlone) {
+    Start();
+    QTimer::singleShot(0, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
+    });
+    Frame()->OnCommand(Cmd::ConnectionSettings);
+    EXPECT_EQ(Device()->GetSettings().nBaud, 115200u);
+    EXPECT_FALSE(KeyExists(CQuorvelApp::kDeviceSettingsKey));
 }
 
 }  // namespace
