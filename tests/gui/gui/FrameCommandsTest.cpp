@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <bitset>
 
+#include "platform/Clock.h"
+
 #include "AppFixture.h"
 #include "AppSettingsDlg.h"
 #include "CaptionBar.h"
@@ -345,6 +347,51 @@ TEST_F(MainFrameTest, ConnectionSettingsCancelLeavesTheDeviceAlone) {
     Frame()->OnCommand(Cmd::ConnectionSettings);
     EXPECT_EQ(Device()->GetSettings().nBaud, 115200u);
     EXPECT_FALSE(KeyExists(CQuorvelApp::kDeviceSettingsKey));
+}
+
+}  // namespace
+
+namespace {
+
+// A trajectory uploaded and started on the simulated instrument, with the process clock
+// running fifty times faster so that the timed start comes within a fraction of a second.
+TEST_F(MainFrameTest, AlignmentCalibrationIsEnabledOnlyWhileATrajectoryRuns) {
+    Start(true);
+    ConnectToSimulator();
+    GuiTest::RunLoopFor(20);
+    EXPECT_FALSE(Enabled(Frame(), Cmd::AlignmentCalibration));
+
+    Platform::CScaledClock fast(Platform::Clock().NowUtc(), 50.0);
+    Platform::SetClock(&fast);
+    struct RestoreClock {
+        ~RestoreClock() { Platform::SetClock(nullptr); }
+    } restore;
+    const std::int64_t now = Platform::LocalTimeToSeconds(Platform::GetLocalTime());
+    CArray<SYSTEMTIME> times;
+    CArray<double> azimuths, zeniths;
+    for (int i = 0; i < 3; ++i) {
+        times.Add(Platform::SecondsToLocalTime(now + 15 + 60 * i));
+        azimuths.Add(100.0 + i);
+        zeniths.Add(40.0);
+    }
+    ASSERT_EQ(Device()->SetTrajectory(60, times, azimuths, zeniths), 1);
+    ASSERT_TRUE(GuiTest::RunLoopUntil([&] { return Device()->IsTrajectoryUploaded() != 0; }, 5000));
+    ASSERT_TRUE(GuiTest::RunLoopUntil([&] { return !Device()->GetStatus(1).test(6); }, 5000));
+    // Refused while the upload thread is still winding down.
+    bool started = false;
+    GuiTest::RunLoopUntil([&] { return started || (started = Device()->StartTrajectory(0) == 1); },
+                          3000);
+    ASSERT_TRUE(started);
+    const bool running =
+        GuiTest::RunLoopUntil([&] { return Device()->GetStatus(1).test(5); }, 5000);
+    GuiTest::RunLoopFor(20);
+    const bool enabled = Enabled(Frame(), Cmd::AlignmentCalibration);
+    Device()->Stop(StopTrajectory);
+    GuiTest::RunLoopUntil([&] { return !Device()->GetStatus(1).test(5); }, 3000);
+    ASSERT_TRUE(running);
+    EXPECT_TRUE(enabled);
+    EXPECT_FALSE(Enabled(Frame(), Cmd::Connect));
+    EXPECT_FALSE(Enabled(Frame(), Cmd::UpdateFirmware));
 }
 
 }  // namespace
