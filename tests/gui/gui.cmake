@@ -11,8 +11,10 @@ if(TARGET quorvel_app)
                 gui/MessagePumpTest.cpp
         LIBS gui_test_support)
     quorvel_test(NAME gui_program_test LABELS gui TIMEOUT 300
-        SOURCES gui/ProgramTest.cpp gui/FrameCommandsTest.cpp
+        SOURCES gui/ProgramTest.cpp gui/FrameCommandsTest.cpp gui/ProcessTest.cpp
         LIBS gui_test_support)
+    target_compile_definitions(gui_program_test PRIVATE QUORVEL_BINARY="$<TARGET_FILE:quorvel>")
+    add_dependencies(gui_program_test quorvel)
 
     # Not a test: renders the main window and the dialogs into docs/*.png.
     add_executable(gui_screenshots gui/Screenshots.cpp)
