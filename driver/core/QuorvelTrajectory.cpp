@@ -29,6 +29,24 @@ std::uint32_t WaitMilliseconds(long long ms) {
     return static_cast<std::uint32_t>(ms > limit ? limit : ms);
 }
 
+// Waits until the local time `target` (ticks) or until `cancel` is signalled; true when
+// cancelled. The clock is read again before every wait, so time that passed since the caller
+// computed its figure (logging, scheduling) does not push the end past the target.
+bool WaitUntilLocal(Platform::CEvent& cancel, Platform::Ticks target) {
+    for (;;) {
+        const Platform::Ticks now = LocalTicks(Platform::GetLocalTime());
+        const long long ms =
+            target > now
+                ? static_cast<long long>((target - now + Platform::kTicksPerMillisecond - 1) /
+                                         Platform::kTicksPerMillisecond)
+                : 0;
+        if (Platform::WaitForEvents({&cancel}, WaitMilliseconds(ms)) == 0)
+            return true;
+        if (ms == 0 || LocalTicks(Platform::GetLocalTime()) >= target)
+            return false;
+    }
+}
+
 }  // namespace
 
 int CQuorvel::SetTrajectory(int nPeriod, const CArray<SYSTEMTIME>& times,
@@ -192,7 +210,7 @@ void CQuorvel::RunTimedStart() {
     const long long w1 = static_cast<long long>((t10 - now) / Platform::kTicksPerMillisecond);
     m_hStartCancel->Reset();
     DllLog(Logging::Debug, L"Waiting for ", w1, L" milliseconds before initializing trajectory.");
-    if (Platform::WaitForEvents({m_hStartCancel.get()}, WaitMilliseconds(w1)) == 0) {
+    if (WaitUntilLocal(*m_hStartCancel, t10)) {
         DllLog(Logging::Informational,
                L"User cancelled waiting for a trajectory to be initialized.");
         ClearStatus(WAITING);
@@ -221,7 +239,7 @@ void CQuorvel::RunTimedStart() {
         start > now ? static_cast<long long>((start - now) / Platform::kTicksPerMillisecond) : 0;
     m_hStartCancel->Reset();
     DllLog(Logging::Debug, L"Waiting for ", w2, L" milliseconds before starting trajectory.");
-    if (Platform::WaitForEvents({m_hStartCancel.get()}, WaitMilliseconds(w2)) == 0) {
+    if (WaitUntilLocal(*m_hStartCancel, start)) {
         DllLog(Logging::Informational, L"User cancelled waiting for a trajectory to start.");
         ClearStatus(WAITING);
         m_bBusy = 0;

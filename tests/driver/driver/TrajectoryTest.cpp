@@ -300,8 +300,11 @@ TEST_F(TimedStart, ExactlyTenSecondsAwayInitialisesAtOnce) {
     EXPECT_EQ("T!", NewLines()[0]);
     EXPECT_TRUE(log.Contains(
         mark, L"QuorvelDll: Waiting for 0 milliseconds before initializing trajectory."));
+    ASSERT_TRUE(
+        LoggedWait(L"QuorvelDll: Waiting for 10000 milliseconds before starting trajectory."));
     quorvel->CancelTrajectory();  // ends the second wait
     EXPECT_TRUE(Logged(L"QuorvelDll: User cancelled waiting for a trajectory to start."));
+    EXPECT_EQ(1u, NewLines().size());  // no "G!"
 }
 
 TEST_F(TimedStart, LessThanTenSecondsAwayIsAbortedWithABox) {
