@@ -91,7 +91,7 @@ bool CQuorvelApp::InitInstance() {
     QApplication::setDesktopFileName(QStringLiteral("quorvel"));
     m_pump = std::make_unique<CQtMessagePump>();
     m_boxes = std::make_unique<CQtMessageBoxService>(QStringLiteral("Quorvel"));
-    Platform::SetMessageBoxService(m_boxes.get());
+    Platform::SetMessageBoxService(m_options.messageBoxes ? m_options.messageBoxes : m_boxes.get());
 
     ChooseLogFile(startUtc);
 

@@ -16,6 +16,7 @@
 #include "QuorvelDoc.h"
 #include "core/AlignmentModel.h"
 #include "core/QuorvelSettings.h"
+#include "platform/MessageBox.h"
 
 class CEmbeddedSimulator;
 class CMainFrame;
@@ -27,6 +28,8 @@ class QWidget;
 struct CQuorvelAppOptions {
     bool simulator = false;  // run against the built-in simulated instrument
     QString documentPath;    // a ".qvl" file named on the command line
+    // Shows the program's boxes instead of Qt's (tests); not owned.
+    Platform::IMessageBoxService* messageBoxes = nullptr;
 };
 
 class CQuorvelApp {

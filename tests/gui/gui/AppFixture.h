@@ -19,9 +19,9 @@ struct AppFixture : ::testing::Test {
     void Start(bool simulator = false) {
         CQuorvelAppOptions options;
         options.simulator = simulator;
+        options.messageBoxes = &boxes;
         app = std::make_unique<CQuorvelApp>(options);
         ASSERT_TRUE(app->InitInstance());
-        Platform::SetMessageBoxService(&boxes);
         Frame()->activateWindow();
         GuiTest::RunLoopFor(20);
     }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <QTimer>
 #include <csignal>
+#include <fstream>
 #include <regex>
 
 #include "AppFixture.h"
@@ -15,6 +16,10 @@
 namespace {
 
 using Program = AppFixture;
+
+bool KeyExistsIn(const wchar_t* path) {
+    return AppFixture::KeyExists(path);
+}
 
 TEST_F(Program, FirstRunStartsWithDefaultsAndCreatesBothKeysAtExit) {
     ASSERT_FALSE(KeyExists(CQuorvelApp::kAppSettingsKey));
@@ -107,6 +112,30 @@ TEST_F(Program, SigtermClosesTheMainWindow) {
     ::kill(::getpid(), SIGTERM);
     ASSERT_TRUE(GuiTest::RunLoopUntil([&] { return !Frame()->isVisible(); }, 3000));
     EXPECT_FALSE(Device()->IsConnected());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ProgramLogFolder, AFolderThatCannotBeMadeIsReportedAndStartUpGoesOn) {
+    GuiTest::CPrivateFolders folders;
+    // The state folder is a plain file, so no log folder can be made below it.
+    const auto blocker = folders.Root() / "state-is-a-file";
+    std::ofstream(blocker) << "x";
+    ::setenv("XDG_STATE_HOME", blocker.c_str(), 1);
+    GuiTest::CRecordingBoxes boxes;
+    CQuorvelAppOptions options;
+    options.messageBoxes = &boxes;
+    CQuorvelApp app(options);
+    ASSERT_TRUE(app.InitInstance());
+    const std::wstring folder = app.LogPath();
+    EXPECT_NE(app.Device(), nullptr);
+    app.ExitInstance();
+    EXPECT_TRUE(folder.ends_with(L"/logs/"));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, L"ERROR_BAD_PATHNAME: \"" + folder + L"\"");
+    EXPECT_TRUE(KeyExistsIn(CQuorvelApp::kAppSettingsKey));
 }
 
 }  // namespace
