@@ -258,6 +258,13 @@ TEST_F(MainFrameTest, AltShowsKeyTipsAndHOpensTheHomeCategoryTips) {
     QTest::keyClick(Frame(), Qt::Key_Alt);
     EXPECT_EQ(ribbon->KeyTipLevel(), 0);
     EXPECT_EQ(ribbon->KeyTipOf(Cmd::About), "A");
+    // H, then the Connect button's letter runs Connect (which fails: no port configured).
+    QTest::keyClick(Frame(), Qt::Key_Alt);
+    QTest::keyClick(Frame(), Qt::Key_H);
+    QTest::keyClick(Frame(), Qt::Key_C);
+    EXPECT_EQ(ribbon->KeyTipLevel(), 0);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, L"Error opening the COM port (Port=0,Baud=115200)");
 }
 
 TEST_F(MainFrameTest, NotificationsReachTheStatusPanelThroughTheView) {

@@ -2,7 +2,10 @@
 // worker reach a GUI-thread target in order, also inside a nested (modal) loop; the idle
 // hook runs when the loop is about to wait.
 #include <gtest/gtest.h>
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDialog>
+#include <QMessageBox>
 #include <QTimer>
 #include <atomic>
 #include <thread>
@@ -10,6 +13,7 @@
 
 #include "GuiTestSupport.h"
 #include "IdleHook.h"
+#include "QtMessageBoxService.h"
 #include "QtMessagePump.h"
 #include "platform/Wnd.h"
 
@@ -68,6 +72,39 @@ TEST(IdleHook, RunsWhenTheLoopIsAboutToWait) {
     GuiTest::RunLoopFor(30);
     EXPECT_GT(passes, 0);
     EXPECT_EQ(hook.Passes(), passes);
+}
+
+}  // namespace
+
+namespace {
+
+// Presses the button with `text` on the box once it is up.
+void PressOnBox(const QString& text) {
+    QTimer::singleShot(0, [text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        for (QAbstractButton* button : box->buttons())
+            if (button->text().remove('&') == text)
+                button->click();
+    });
+}
+
+TEST(QtMessageBoxService, ButtonsAndIconFollowTheStyleAndTheAnswerIsThePressedButton) {
+    CQtMessageBoxService service(QStringLiteral("Quorvel"));
+    QTimer::singleShot(0, [] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->icon(), QMessageBox::Question);
+        EXPECT_EQ(box->windowTitle(), "Quorvel");
+        EXPECT_EQ(box->text(), "Start anyway?");
+    });
+    PressOnBox("No");
+    EXPECT_EQ(service.Show(L"Start anyway?", L"", MB_YESNO | MB_ICONQUESTION), IDNO);
+    PressOnBox("Yes");
+    EXPECT_EQ(service.Show(L"Start anyway?", L"", MB_YESNO | MB_ICONQUESTION), IDYES);
+    PressOnBox("OK");
+    EXPECT_EQ(service.Show(L"Error opening the COM port", L"Caption", MB_OK | MB_ICONWARNING),
+              IDOK);
 }
 
 }  // namespace
