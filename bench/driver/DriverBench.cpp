@@ -33,8 +33,10 @@ double MedianUs(std::vector<double> samples) {
 
 double PercentileUs(std::vector<double> samples, double p) {
     std::sort(samples.begin(), samples.end());
-    if (samples.empty()) return 0.0;
-    return samples[std::min(samples.size() - 1, static_cast<std::size_t>(p * static_cast<double>(samples.size())))];
+    if (samples.empty())
+        return 0.0;
+    return samples[std::min(samples.size() - 1,
+                            static_cast<std::size_t>(p * static_cast<double>(samples.size())))];
 }
 
 double Us(Clock::duration d) {
@@ -150,8 +152,9 @@ int main(int argc, char** argv) {
     std::printf("  transactions per second through the driver: %.0f\n", tps);
     std::printf("  median round trip: direct on the terminal %.1f us, through the driver %.1f us\n",
                 rawMedian, driverMedian);
-    std::printf("  99th percentile: direct %.1f us, through the driver %.1f us (host load shows here)\n",
-                PercentileUs(raw, 0.99), PercentileUs(driver, 0.99));
+    std::printf(
+        "  99th percentile: direct %.1f us, through the driver %.1f us (host load shows here)\n",
+        PercentileUs(raw, 0.99), PercentileUs(driver, 0.99));
     std::printf("  driver overhead per transaction (median): %.1f us; limit %.0f us; ratio %.3f\n",
                 overhead, kOverheadLimitUs, overhead / kOverheadLimitUs);
     return 0;
