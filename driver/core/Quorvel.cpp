@@ -596,6 +596,25 @@ void CQuorvel::SetSettings(CQuorvelSettings settings) {
     m_settings = settings;
 }
 
+namespace {
+// The GUI's connection settings dialog; set once at start-up, read on the GUI thread.
+std::atomic<int (*)(CQuorvelSettings&)> g_pfnConnectionSettingsDlg{nullptr};
+}  // namespace
+
+void CQuorvel::SetConnectionSettingsDlgHook(int (*pfnRunDialog)(CQuorvelSettings&)) {
+    g_pfnConnectionSettingsDlg.store(pfnRunDialog);
+}
+
+int CQuorvel::LaunchConnectionSettingsDlg(CQuorvelSettings& settings) {
+    int (*const pfnRunDialog)(CQuorvelSettings&) = g_pfnConnectionSettingsDlg.load();
+    if (!pfnRunDialog)
+        return IDCANCEL;
+    CQuorvelSettings working(settings);
+    const int result = pfnRunDialog(working);
+    settings = working;
+    return result == IDOK ? IDOK : IDCANCEL;
+}
+
 void CQuorvel::LoadSettings(Zezezezo::CSettingsStorage& storage) {
     m_settings.Load(&storage);
 }

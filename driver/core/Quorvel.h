@@ -65,6 +65,13 @@ public:
     void SetSettings(CQuorvelSettings settings);
     void LoadSettings(Zezezezo::CSettingsStorage& storage);
     void SaveSettings(Zezezezo::CSettingsStorage& storage);
+    // Runs the connection settings dialog on `settings` and answers IDOK or IDCANCEL; the
+    // dialog's working copy is copied back into `settings` whatever the result. The device's
+    // own record is not touched (the caller applies the result with SetSettings). The dialog
+    // lives in the GUI layer, which registers it with SetConnectionSettingsDlgHook at
+    // start-up; without a registered dialog the answer is IDCANCEL and `settings` is left.
+    int LaunchConnectionSettingsDlg(CQuorvelSettings& settings);
+    static void SetConnectionSettingsDlgHook(int (*pfnRunDialog)(CQuorvelSettings&));
 
     // COM port numbers whose device is present (also when in use), ascending.
     static std::vector<unsigned int> EnumerateSerialPorts();

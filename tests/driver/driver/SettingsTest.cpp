@@ -97,4 +97,42 @@ TEST(PortProbe, ListsLinkedPortsThatArePresent) {
     EXPECT_TRUE(std::is_sorted(ports.begin(), ports.end()));
 }
 
+// Stand-ins for the GUI's dialog: one the operator confirms after choosing COM7 at 9600, one
+// cancelled after changing the working copy (the real dialog changes it only on OK, but the
+// device object must still hand back whatever the dialog left).
+int ChooseCom7(CQuorvelSettings& settings) {
+    settings.nPort = 7;
+    settings.nBaud = 9600;
+    return IDOK;
+}
+int CancelAfterEditing(CQuorvelSettings& settings) {
+    settings.nPort = 99;
+    return IDCANCEL;
+}
+
+TEST(ConnectionSettingsDlgHook, RunsTheRegisteredDialogWithoutTouchingTheDevicesRecord) {
+    CQuorvel quorvel(nullptr);
+    CQuorvelSettings own;
+    own.nPort = 3;
+    quorvel.SetSettings(own);
+
+    CQuorvelSettings settings;
+    settings.nPort = 5;
+    CQuorvel::SetConnectionSettingsDlgHook(nullptr);
+    EXPECT_EQ(IDCANCEL, quorvel.LaunchConnectionSettingsDlg(settings));
+    EXPECT_EQ(5u, settings.nPort);  // no dialog: the record is left as it was
+
+    CQuorvel::SetConnectionSettingsDlgHook(&ChooseCom7);
+    EXPECT_EQ(IDOK, quorvel.LaunchConnectionSettingsDlg(settings));
+    EXPECT_EQ(7u, settings.nPort);
+    EXPECT_EQ(9600u, settings.nBaud);
+    EXPECT_EQ(3u, quorvel.GetSettings().nPort);
+
+    CQuorvel::SetConnectionSettingsDlgHook(&CancelAfterEditing);
+    EXPECT_EQ(IDCANCEL, quorvel.LaunchConnectionSettingsDlg(settings));
+    EXPECT_EQ(99u, settings.nPort);
+    EXPECT_EQ(3u, quorvel.GetSettings().nPort);
+    CQuorvel::SetConnectionSettingsDlgHook(nullptr);
+}
+
 }  // namespace
