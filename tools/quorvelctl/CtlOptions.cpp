@@ -30,9 +30,19 @@ struct SCommandShape {
 };
 
 const SCommandShape kCommands[] = {
-    {"id", 0, 0},   {"status", 0, 0},   {"position", 0, 0}, {"velocity", 0, 0},
-    {"home", 0, 0}, {"move-abs", 2, 3}, {"move-rel", 3, 3}, {"jog", 2, 2},
-    {"stop", 0, 0}, {"offset", 2, 2},   {"monitor", 1, 1},  {"settings", 0, 0},
+    {"id", 0, 0},
+    {"status", 0, 0},
+    {"position", 0, 0},
+    {"velocity", 0, 0},
+    {"home", 0, 0},
+    {"move-abs", 2, 3},
+    {"move-rel", 3, 3},
+    {"jog", 2, 2},
+    {"stop", 0, 0},
+    {"offset", 2, 2},
+    {"monitor", 1, 1},
+    {"settings", 0, 0},
+    {"run-trajectory", 0, 0},
 };
 
 }  // namespace
@@ -63,10 +73,24 @@ std::string Usage() {
            "                         stop everything, the motion, or the running trajectory\n"
            "  offset AZ ZE           set the axis offset (whole degrees)\n"
            "  monitor SECONDS        print notifications, polling the position every second\n"
+           "  run-trajectory FILE [--period S] [--index I] [--no-start] [--home]\n"
+           "                         upload the trajectory in FILE with a progress bar, start\n"
+           "                         it at the stamp of point I (default 0; at least 10 s\n"
+           "                         ahead), wait until it has finished, then home with\n"
+           "                         --home; --no-start only uploads. The period S (whole\n"
+           "                         seconds) defaults to the spacing of the first two stamps\n"
+           "                         (60 s for a single point). Ctrl+C cancels the upload or\n"
+           "                         the waiting start, or stops the running trajectory.\n"
            "  settings export FILE   write the program's settings as registry text\n"
            "  settings import FILE   read registry text into the program's settings\n"
            "\n"
-           "Time limits: 5 s for queries, 300 s for moves and homing; --timeout S replaces them.\n"
+           "Time limits: 5 s for queries, 300 s for moves and homing, none for a trajectory;\n"
+           "--timeout S replaces them.\n"
+           "\n"
+           "Trajectory file (as quorvel-sun trajectory writes it): one point a line, local\n"
+           "time stamp \"YYYY-MM-DD HH:MM:SS\", azimuth, zenith in degrees, separated by\n"
+           "commas or white space; lines beginning with '#' are skipped. A bad line is\n"
+           "reported with its number and nothing is uploaded. Ctrl+C exits with status 130.\n"
            "--log FILE appends the driver's log to FILE; --log-ceiling C (0..7, default 6)\n"
            "chooses how much it writes (7 includes every command sent).\n"
            "\n"
@@ -124,6 +148,30 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
                 error = "--for takes a number of seconds, not \"" + *v + "\"";
                 return EParse::Error;
             }
+        } else if (a == "--period") {
+            const std::string* v = value("--period");
+            if (!v)
+                return EParse::Error;
+            unsigned p = 0;
+            if (!ParseUnsigned(*v, p) || p == 0 || p > 86400) {
+                error = "--period takes whole seconds 1..86400, not \"" + *v + "\"";
+                return EParse::Error;
+            }
+            options.periodS = static_cast<int>(p);
+        } else if (a == "--index") {
+            const std::string* v = value("--index");
+            if (!v)
+                return EParse::Error;
+            unsigned i = 0;
+            if (!ParseUnsigned(*v, i) || i > 1000000) {
+                error = "--index takes a point number from 0, not \"" + *v + "\"";
+                return EParse::Error;
+            }
+            options.startIndex = static_cast<int>(i);
+        } else if (a == "--no-start") {
+            options.noStart = true;
+        } else if (a == "--home") {
+            options.homeAfter = true;
         } else if (a == "--log") {
             const std::string* v = value("--log");
             if (!v)
@@ -174,6 +222,18 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
         return EParse::Error;
     }
     std::size_t first = 1;
+    if (options.command == "run-trajectory") {
+        if (positional.size() != 2) {
+            error = "run-trajectory takes one FILE";
+            return EParse::Error;
+        }
+        if (options.noStart && options.homeAfter) {
+            error = "--home homes after the trajectory has run; it cannot go with --no-start";
+            return EParse::Error;
+        }
+        options.file = positional[1];
+        return EParse::Run;
+    }
     if (options.command == "stop") {
         if (positional.size() != 2 || (positional[1] != "all" && positional[1] != "motion" &&
                                        positional[1] != "trajectory")) {

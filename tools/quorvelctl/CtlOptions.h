@@ -18,6 +18,12 @@ struct SOptions {
     std::string word;             // stop mode, settings action
     std::string file;             // settings export/import file
     double forS = 0;              // jog duration
+    // run-trajectory: --period (seconds; default the spacing of the first two stamps),
+    // --index (the point whose stamp is the start time), --no-start, --home.
+    std::optional<int> periodS;
+    int startIndex = 0;
+    bool noStart = false;
+    bool homeAfter = false;
 };
 
 enum class EParse { Run, Help, Error };

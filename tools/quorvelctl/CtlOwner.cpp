@@ -1,5 +1,6 @@
 #include "CtlOwner.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -20,6 +21,23 @@ std::string StatusText(const std::bitset<7>& status) {
         text += kNames[bit];
     }
     return text.empty() ? "(none)" : text;
+}
+
+void CCtlOwner::PrintProgress(int percent, bool ongoing) {
+    if (percent == m_lastPercent && ongoing == m_lastOngoing)
+        return;
+    m_lastPercent = percent;
+    m_lastOngoing = ongoing;
+    if (!progressBar) {
+        std::printf("upload: %d%%%s\n", percent, ongoing ? "" : " (ended)");
+        return;
+    }
+    constexpr int kWidth = 40;
+    const int filled = std::clamp(percent, 0, 100) * kWidth / 100;
+    std::printf("\rupload [%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                std::string(static_cast<std::size_t>(kWidth - filled), ' ').c_str(), percent);
+    if (!ongoing)
+        std::printf("\n");
 }
 
 LRESULT CCtlOwner::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -75,9 +93,12 @@ LRESULT CCtlOwner::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             std::printf("event: trajectory finished\n");
             break;
         case WM_QUORVEL_TRAJ_PROGRESS:
-            std::printf("upload: %d%%%s\n", static_cast<int>(wParam), lParam ? "" : " (ended)");
+            if (lParam == 0)
+                ++progressEndedCount;
+            PrintProgress(static_cast<int>(wParam), lParam != 0);
             break;
         case WM_QUORVEL_TRAJ_UPLOADED:
+            ++uploadedCount;
             std::printf("upload: complete\n");
             break;
         default:

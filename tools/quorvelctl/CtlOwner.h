@@ -25,6 +25,16 @@ public:
     bool idTimedOut = false;
     int homeFinishedCount = 0;
     int trajFinishedCount = 0;
+    int progressEndedCount = 0;  // (100, 0): the upload thread is done, whatever the outcome
+    int uploadedCount = 0;
+    // Upload progress as a bar redrawn on one terminal line (run-trajectory on a terminal);
+    // otherwise one line whenever the figure changes.
+    bool progressBar = false;
+
+private:
+    void PrintProgress(int percent, bool ongoing);
+    int m_lastPercent = -1;
+    bool m_lastOngoing = false;
 };
 
 std::string StatusText(const std::bitset<7>& status);

@@ -1,13 +1,18 @@
 // quorvelctl: drives the Quorvel from the command line through QuorvelDll (see --help).
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "Console.h"
 #include "CtlOptions.h"
 #include "CtlOwner.h"
+#include "TrajectoryFile.h"
 #include "core/Quorvel.h"
+#include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/TextConvert.h"
@@ -22,14 +27,22 @@ using std::chrono::milliseconds;
 const wchar_t kSettingsKey[] = L"Software\\Pelvarin\\Quorvel Control Software";
 
 // Without a GUI the port's error boxes and the late-start box go to standard error.
+// The late-start box comes from the driver's start thread, hence the atomic count.
 class CStderrBoxes : public Platform::IMessageBoxService {
 public:
     int Show(const std::wstring& text, const std::wstring& caption, UINT /*type*/) override {
-        std::fprintf(stderr, "%s: %s\n", Platform::WideToUtf8(caption).c_str(),
-                     Platform::WideToUtf8(text).c_str());
+        std::fprintf(stderr, "%s%s%s\n", Platform::WideToUtf8(caption).c_str(),
+                     caption.empty() ? "" : ": ", Platform::WideToUtf8(text).c_str());
+        ++shown;
         return IDOK;
     }
+    std::atomic<int> shown{0};
 };
+
+// "No time limit" that still leaves room to add it to a steady_clock reading.
+constexpr milliseconds kNoLimit = std::chrono::hours(24 * 365 * 50);
+
+constexpr int kExitInterrupted = 130;  // the shell's figure for a program ended by Ctrl+C
 
 milliseconds Limit(const SOptions& options, double defaultS) {
     return milliseconds(
@@ -84,6 +97,172 @@ int StatusBarrier(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options) 
     quorvel.GetStatus(0);
     return WaitFor(
         owner, [&] { return owner.statusCount > before; }, Limit(options, 5), "status");
+}
+
+// Reads and checks the trajectory file before anything is connected, so a bad file never
+// reaches the instrument.
+int LoadTrajectoryFile(const SOptions& options, STrajectoryFile& file) {
+    std::ifstream in(options.file);
+    if (!in)
+        return Fail("quorvelctl: cannot open the trajectory file \"" + options.file + "\"");
+    std::string error;
+    if (!ParseTrajectoryFile(in, file, error))
+        return Fail("quorvelctl: " + options.file + ": " + error + "; nothing was uploaded");
+    if (!options.noStart && static_cast<std::size_t>(options.startIndex) >= file.times.size()) {
+        return Fail("quorvelctl: --index " + std::to_string(options.startIndex) +
+                    " lies beyond the last point (" + std::to_string(file.times.size() - 1) + ")");
+    }
+    if (!options.periodS && file.stampSpacing && *file.stampSpacing > 86400) {
+        return Fail("quorvelctl: the first two stamps are more than a day apart; give --period");
+    }
+    return 0;
+}
+
+// Stops the running trajectory and waits for the acknowledgement.
+int StopRunningTrajectory(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options) {
+    const int before = owner.statusCount;
+    if (!quorvel.Stop(StopTrajectory))
+        return Refused("stop trajectory");
+    if (int r = WaitFor(
+            owner, [&] { return owner.statusCount > before && !owner.lastStatus.test(TRAJECTORY); },
+            Limit(options, 5), "stop acknowledgement")) {
+        return r;
+    }
+    std::fprintf(stderr, "quorvelctl: interrupted; the trajectory was stopped\n");
+    return kExitInterrupted;
+}
+
+int RunTrajectory(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options,
+                  const STrajectoryFile& file, const CStderrBoxes& boxes) {
+    const int period = options.periodS ? *options.periodS : file.stampSpacing.value_or(60);
+    if (!options.noStart) {
+        const std::int64_t lead =
+            Platform::LocalTimeToSeconds(file.times[static_cast<std::size_t>(options.startIndex)]) -
+            Platform::LocalTimeToSeconds(Platform::GetLocalTime());
+        if (lead < 10) {
+            return Fail("quorvelctl: the start time of point " +
+                        std::to_string(options.startIndex) +
+                        " is less than 10 s ahead; nothing was uploaded");
+        }
+    }
+    CArray<SYSTEMTIME> times;
+    CArray<double> azimuths;
+    CArray<double> zeniths;
+    for (std::size_t i = 0; i < file.times.size(); ++i) {
+        times.Add(file.times[i]);
+        azimuths.Add(file.azimuths[i]);
+        zeniths.Add(file.zeniths[i]);
+    }
+    owner.progressBar = IsTerminal(stdout);
+    std::printf("uploading %zu points, period %d s\n", file.times.size(), period);
+    std::fflush(stdout);
+
+    // Upload. Ctrl+C cancels it; the cancel is repeated until the upload ends because one
+    // given before the header is acknowledged is forgotten when the pair loop begins.
+    const int endedBefore = owner.progressEndedCount;
+    const int uploadedBefore = owner.uploadedCount;
+    const int errorsBefore = owner.errorCount;
+    if (!quorvel.SetTrajectory(period, times, azimuths, zeniths))
+        return Refused("the trajectory");
+    Platform::CMessageLoop::RunUntil(
+        [&] {
+            if (Interrupted())
+                quorvel.CancelTrajectoryUpload();
+            return owner.progressEndedCount != endedBefore || owner.errorCount != errorsBefore;
+        },
+        options.timeoutS ? Limit(options, 0) : kNoLimit);
+    if (owner.errorCount != errorsBefore) {
+        // A refused pair still ends with (100, 0); let it through before leaving.
+        Platform::CMessageLoop::RunUntil([&] { return owner.progressEndedCount != endedBefore; },
+                                         milliseconds(200));
+        return FailWithOperatorText(owner);
+    }
+    if (owner.progressEndedCount == endedBefore) {
+        quorvel.CancelTrajectoryUpload();
+        return Fail("quorvelctl: the upload did not finish in time");
+    }
+    // The driver marks the trajectory uploaded before the final progress; the uploaded notice
+    // follows it once the upload thread has cleared its busy flag.
+    const bool complete = quorvel.IsTrajectoryUploaded() != 0;
+    if (complete) {
+        Platform::CMessageLoop::RunUntil([&] { return owner.uploadedCount != uploadedBefore; },
+                                         milliseconds(5000));
+    }
+    if (!complete || owner.uploadedCount == uploadedBefore) {
+        if (Interrupted()) {
+            std::fprintf(stderr,
+                         "quorvelctl: interrupted; the upload was cancelled (the "
+                         "instrument keeps a partial trajectory)\n");
+            return kExitInterrupted;
+        }
+        return Fail("quorvelctl: the upload ended incomplete");
+    }
+    if (options.noStart || Interrupted())
+        return Interrupted() ? kExitInterrupted : 0;
+
+    // Timed start: "T!" 10 s ahead, "G!" at the start time. Ctrl+C cancels the wait; a
+    // cancel while "T!" is answered is forgotten, and once "G!" is on its way the trajectory
+    // has to be stopped instead.
+    const int boxesBefore = boxes.shown.load();
+    if (!quorvel.StartTrajectory(options.startIndex))
+        return Refused("the timed start");
+    std::printf("waiting for the start at point %d\n", options.startIndex);
+    std::fflush(stdout);
+    int statusSeen = owner.statusCount;
+    bool waitingSeen = false;
+    bool cancelled = false;
+    bool started = false;
+    Platform::CMessageLoop::RunUntil(
+        [&] {
+            if (owner.statusCount != statusSeen) {
+                statusSeen = owner.statusCount;
+                waitingSeen = waitingSeen || owner.lastStatus.test(WAITING);
+                started = owner.lastStatus.test(TRAJECTORY);
+                cancelled = waitingSeen && !owner.lastStatus.test(WAITING) && !started;
+            }
+            if (Interrupted() && !started)
+                quorvel.CancelTrajectory();
+            return started || cancelled || owner.errorCount != errorsBefore ||
+                   boxes.shown.load() != boxesBefore;
+        },
+        kNoLimit);
+    if (owner.errorCount != errorsBefore)
+        return FailWithOperatorText(owner);
+    if (boxes.shown.load() != boxesBefore)
+        return Fail("quorvelctl: the start time came too close during the upload; not started");
+    if (!started) {
+        std::fprintf(stderr, "quorvelctl: interrupted; the waiting start was cancelled\n");
+        return kExitInterrupted;
+    }
+    if (Interrupted())
+        return StopRunningTrajectory(quorvel, owner, options);
+
+    // Running until "T:1" (or a stop from elsewhere clears TRAJECTORY).
+    const int finishedBefore = owner.trajFinishedCount;
+    const bool ended = Platform::CMessageLoop::RunUntil(
+        [&] {
+            return owner.trajFinishedCount != finishedBefore || owner.errorCount != errorsBefore ||
+                   !owner.lastStatus.test(TRAJECTORY) || Interrupted();
+        },
+        options.timeoutS ? Limit(options, 0) : kNoLimit);
+    if (owner.errorCount != errorsBefore)
+        return FailWithOperatorText(owner);
+    if (Interrupted() && owner.lastStatus.test(TRAJECTORY))
+        return StopRunningTrajectory(quorvel, owner, options);
+    if (!ended)
+        return Fail("quorvelctl: the trajectory did not finish within the time limit");
+    if (owner.trajFinishedCount == finishedBefore)
+        return Fail("quorvelctl: the trajectory was stopped before its end");
+    std::printf("trajectory: finished\n");
+    std::fflush(stdout);
+    if (!options.homeAfter)
+        return 0;
+    const int homedBefore = owner.homeFinishedCount;
+    if (!quorvel.Home())
+        return Refused("home");
+    return WaitFor(
+        owner, [&] { return owner.homeFinishedCount > homedBefore; }, Limit(options, 300),
+        "end of homing");
 }
 
 int RunCommand(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options) {
@@ -206,6 +385,12 @@ int main(int argc, char** argv) {
     }
     if (options.command == "settings")
         return RunSettings(options);
+    STrajectoryFile trajectory;
+    if (options.command == "run-trajectory") {
+        if (LoadTrajectoryFile(options, trajectory) != 0)
+            return 1;
+        CatchInterrupt();
+    }
 
     CStderrBoxes boxes;
     Platform::SetMessageBoxService(&boxes);
@@ -231,8 +416,11 @@ int main(int argc, char** argv) {
             result = WaitFor(
                 owner, [&] { return owner.statusCount > 0; }, milliseconds(5000),
                 "answer from the instrument");
-            if (result == 0)
-                result = RunCommand(quorvel, owner, options);
+            if (result == 0) {
+                result = options.command == "run-trajectory"
+                             ? RunTrajectory(quorvel, owner, options, trajectory, boxes)
+                             : RunCommand(quorvel, owner, options);
+            }
             quorvel.Disconnect();
         }
         owner.DestroyWindow();
