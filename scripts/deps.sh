@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config
           qt6-base-dev qt6-qpa-plugins libarmadillo-dev libsqlite3-dev
-          libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth)
+          libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+          tzdata locales-all fonts-dejavu-core)
 
 missing=()
 for p in "${packages[@]}"; do
