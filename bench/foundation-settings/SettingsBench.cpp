@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "LimitReporter.h"
 #include "settings/AlignmentSettings.h"
 #include "settings/MemberExchange.h"
 #include "settings/RegistryHive.h"
@@ -84,29 +85,19 @@ double LimitMilliseconds(const std::string& name) {
     return name.rfind("SaveRecord", 0) == 0 ? 50.0 : 20.0;
 }
 
-// The console output plus each benchmark's time against its limit.
-class LimitReporter : public benchmark::ConsoleReporter {
-public:
-    LimitReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const double ms =
-                run.GetAdjustedRealTime() * (run.time_unit == benchmark::kMillisecond ? 1.0 : 1e-6);
-            const std::string name = run.benchmark_name();
-            std::printf("  %s: %.3f ms, limit %.0f ms, ratio %.3f\n", name.c_str(), ms,
-                        LimitMilliseconds(name), ms / LimitMilliseconds(name));
-        }
-    }
-};
+// Each benchmark's time against its limit.
+std::string LimitLine(const QuorvelBench::Run& run) {
+    const double ms =
+        run.GetAdjustedRealTime() * (run.time_unit == benchmark::kMillisecond ? 1.0 : 1e-6);
+    const std::string name = run.benchmark_name();
+    char line[256];
+    std::snprintf(line, sizeof line, "  %s: %.3f ms, limit %.0f ms, ratio %.3f", name.c_str(), ms,
+                  LimitMilliseconds(name), ms / LimitMilliseconds(name));
+    return line;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    LimitReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return QuorvelBench::RunWithLimits(argc, argv, LimitLine);
 }

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "LimitReporter.h"
 #include "logging/Logger.h"
 #include "platform/Event.h"
 #include "platform/Wnd.h"
@@ -102,49 +103,21 @@ void LogLineToFile(benchmark::State& state) {
 }
 BENCHMARK(LogLineToFile);
 
-class LimitReporter : public benchmark::ConsoleReporter {
-public:
-    LimitReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const auto limit = run.counters.find("limit_us");
-            if (limit == run.counters.end() || run.iterations == 0) {
-                continue;
-            }
-            const double perIteration =
-                run.real_accumulated_time / static_cast<double>(run.iterations) * 1e6;
-            m_lines.push_back(run.benchmark_name() + ": " + Format(perIteration) +
-                              " us per iteration, limit " + Format(limit->second.value) +
-                              " us, ratio " + Format(perIteration / limit->second.value));
-        }
+// Per benchmark that states its limit, the wall time per iteration against it.
+std::string LimitLine(const QuorvelBench::Run& run) {
+    const auto limit = run.counters.find("limit_us");
+    if (limit == run.counters.end() || run.iterations == 0) {
+        return {};
     }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        for (const std::string& line : m_lines) {
-            std::printf("%s\n", line.c_str());
-        }
-    }
-
-private:
-    static std::string Format(double value) {
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%.3f", value);
-        return buffer;
-    }
-    std::vector<std::string> m_lines;
-};
+    const double perIteration =
+        QuorvelBench::MicrosecondsPerIteration(run.real_accumulated_time, run);
+    return run.benchmark_name() + ": " + QuorvelBench::Fixed3(perIteration) +
+           " us per iteration, limit " + QuorvelBench::Fixed3(limit->second.value) + " us, ratio " +
+           QuorvelBench::Fixed3(perIteration / limit->second.value);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    LimitReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return QuorvelBench::RunWithLimits(argc, argv, LimitLine);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "LimitReporter.h"
 #include "core/SunPosition.h"
 
 namespace {
@@ -71,57 +72,27 @@ void SunriseSunset(benchmark::State& state) {
 }
 BENCHMARK(SunriseSunset)->Unit(benchmark::kMicrosecond);
 
-// The console output plus, per benchmark that states its positions, the time per position
-// against the limit.
-class LimitReporter : public benchmark::ConsoleReporter {
-public:
-    LimitReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const auto positions = run.counters.find("positions");
-            if (positions == run.counters.end() || run.iterations == 0) {
-                continue;
-            }
-            // CPU time: on a loaded build machine the wall time mostly measures other jobs.
-            const double perPosition = run.cpu_accumulated_time /
-                                       static_cast<double>(run.iterations) * 1e6 /
-                                       positions->second.value;
-            const double wallPerPosition = run.real_accumulated_time /
-                                           static_cast<double>(run.iterations) * 1e6 /
-                                           positions->second.value;
-            m_lines.push_back(run.benchmark_name() + ": " + Format(perPosition) +
-                              " us CPU per position (wall " + Format(wallPerPosition) +
-                              " us), limit " + Format(kLimitMicroseconds) + " us, ratio " +
-                              Format(perPosition / kLimitMicroseconds));
-        }
+// Per benchmark that states its positions, the time per position against the limit.
+std::string LimitLine(const QuorvelBench::Run& run) {
+    const auto positions = run.counters.find("positions");
+    if (positions == run.counters.end() || run.iterations == 0) {
+        return {};
     }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        for (const std::string& line : m_lines) {
-            std::printf("%s\n", line.c_str());
-        }
-    }
-
-private:
-    static std::string Format(double value) {
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%.3f", value);
-        return buffer;
-    }
-    std::vector<std::string> m_lines;
-};
+    // CPU time: on a loaded build machine the wall time mostly measures other jobs.
+    const double perPosition =
+        QuorvelBench::MicrosecondsPerIteration(run.cpu_accumulated_time, run) /
+        positions->second.value;
+    const double wallPerPosition =
+        QuorvelBench::MicrosecondsPerIteration(run.real_accumulated_time, run) /
+        positions->second.value;
+    return run.benchmark_name() + ": " + QuorvelBench::Fixed3(perPosition) +
+           " us CPU per position (wall " + QuorvelBench::Fixed3(wallPerPosition) + " us), limit " +
+           QuorvelBench::Fixed3(kLimitMicroseconds) + " us, ratio " +
+           QuorvelBench::Fixed3(perPosition / kLimitMicroseconds);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    LimitReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return QuorvelBench::RunWithLimits(argc, argv, LimitLine);
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "LimitReporter.h"
 #include "core/AlignmentModel.h"
 #include "core/TrajectoryGenerator.h"
 #include "logging/Logger.h"
@@ -128,51 +129,24 @@ void WindowStep(benchmark::State& state) {
 }
 BENCHMARK(WindowStep)->Unit(benchmark::kMillisecond);
 
-class LimitReporter : public benchmark::ConsoleReporter {
-public:
-    LimitReporter() : ConsoleReporter(OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.iterations == 0) {
-                continue;
-            }
-            // CPU time: on a loaded build machine the wall time mostly measures other jobs.
-            const double cpuMs =
-                run.cpu_accumulated_time / static_cast<double>(run.iterations) * 1e3;
-            const double wallMs =
-                run.real_accumulated_time / static_cast<double>(run.iterations) * 1e3;
-            m_lines.push_back(run.benchmark_name() + ": " + Format(cpuMs) + " ms CPU (wall " +
-                              Format(wallMs) + " ms), limit " + Format(kLimitMilliseconds) +
-                              " ms, ratio " + Format(cpuMs / kLimitMilliseconds));
-        }
+// Each benchmark's time per trajectory against the limit.
+std::string LimitLine(const QuorvelBench::Run& run) {
+    if (run.iterations == 0) {
+        return {};
     }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        for (const std::string& line : m_lines) {
-            std::printf("%s\n", line.c_str());
-        }
-    }
-
-private:
-    static std::string Format(double value) {
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%.3f", value);
-        return buffer;
-    }
-    std::vector<std::string> m_lines;
-};
+    // CPU time: on a loaded build machine the wall time mostly measures other jobs.
+    const double cpuMs =
+        QuorvelBench::MicrosecondsPerIteration(run.cpu_accumulated_time, run) / 1e3;
+    const double wallMs =
+        QuorvelBench::MicrosecondsPerIteration(run.real_accumulated_time, run) / 1e3;
+    return run.benchmark_name() + ": " + QuorvelBench::Fixed3(cpuMs) + " ms CPU (wall " +
+           QuorvelBench::Fixed3(wallMs) + " ms), limit " +
+           QuorvelBench::Fixed3(kLimitMilliseconds) + " ms, ratio " +
+           QuorvelBench::Fixed3(cpuMs / kLimitMilliseconds);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    LimitReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return QuorvelBench::RunWithLimits(argc, argv, LimitLine);
 }
