@@ -15,8 +15,8 @@ if(TARGET quorvel_operator AND TARGET quorvel_heliostat_panel)
 endif()
 
 # Not a test: renders the panels into docs/*.png.
-if(TARGET quorvel_operator AND TARGET quorvel_heliostat_panel)
+if(TARGET quorvel_app)
     add_executable(panels_screenshots ${CMAKE_CURRENT_LIST_DIR}/panels/PanelScreenshots.cpp)
     quorvel_warnings(panels_screenshots)
-    target_link_libraries(panels_screenshots PRIVATE quorvel_operator quorvel_heliostat_panel)
+    target_link_libraries(panels_screenshots PRIVATE quorvel_app)
 endif()
