@@ -8,6 +8,8 @@
 #include <ostream>
 #include <vector>
 
+#include "CommandLine.h"
+
 namespace QuorvelSun {
 
 namespace {
@@ -38,15 +40,6 @@ bool ParseInt(std::string_view s, std::int32_t& value) {
     }
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
     return !s.empty() && ec == std::errc() && end == s.data() + s.size();
-}
-
-// Finite numbers only: "nan" and "inf" are not values an operator means.
-bool ParseDouble(std::string_view s, double& value) {
-    if (s.size() > 1 && s.front() == '+' && s[1] != '-') {
-        s.remove_prefix(1);
-    }
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-    return !s.empty() && ec == std::errc() && end == s.data() + s.size() && std::isfinite(value);
 }
 
 std::vector<std::string_view> Split(std::string_view s, char separator) {
@@ -345,20 +338,13 @@ int RunSunCommand(std::span<const std::string> args, std::istream& in, std::ostr
             batch = true;
             continue;
         }
-        if (arg.substr(0, 2) != "--") {
-            return Usage(err, "unexpected argument '" + std::string(arg) + "'");
+        std::string error;
+        const std::optional<CommandOption> option = TakeOption(args, i, error);
+        if (!option) {
+            return Usage(err, error);
         }
-        std::string_view name = arg;
-        std::string_view value;
-        if (const std::size_t eq = arg.find('='); eq != std::string_view::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-        } else {
-            if (i + 1 >= args.size()) {
-                return Usage(err, "option " + std::string(name) + " needs a value");
-            }
-            value = args[++i];
-        }
+        const std::string_view name = option->name;
+        const std::string_view value = option->value;
         ++optionCount;
         const std::string bad = "bad value '" + std::string(value) + "' for " + std::string(name);
         if (name == "--date") {

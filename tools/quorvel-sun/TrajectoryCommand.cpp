@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "CommandLine.h"
 #include "SunCommand.h"
 #include "core/SiteSun.h"
 #include "core/SunPosition.h"
@@ -28,14 +29,6 @@ constexpr const char* kUsage =
 int Usage(std::ostream& err, const std::string& message) {
     err << "quorvel-sun trajectory: " << message << '\n' << kUsage;
     return kExitUsage;
-}
-
-bool ParseNumber(std::string_view s, double& value) {
-    if (s.size() > 1 && s.front() == '+' && s[1] != '-') {
-        s.remove_prefix(1);
-    }
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-    return !s.empty() && ec == std::errc() && end == s.data() + s.size() && std::isfinite(value);
 }
 
 bool ParseFixed(std::string_view s, int& value) {
@@ -157,7 +150,7 @@ std::optional<std::vector<Suntrack::AlignmentObservation>> ParseAlignmentFile(st
         std::string word = first;
         int count = 0;
         do {
-            if (count == 4 || !ParseNumber(word, values[count])) {
+            if (count == 4 || !ParseDouble(word, values[count])) {
                 error = "line " + std::to_string(lineNumber) +
                         ": expected four numbers \"sunAz sunZe quorvelAz quorvelZe\"";
                 return std::nullopt;
@@ -237,20 +230,13 @@ int RunTrajectoryCommand(std::span<const std::string> args, std::istream& /*in*/
             answerYes = true;
             continue;
         }
-        if (arg.substr(0, 2) != "--") {
-            return Usage(err, "unexpected argument '" + std::string(arg) + "'");
+        std::string error;
+        const std::optional<CommandOption> option = TakeOption(args, i, error);
+        if (!option) {
+            return Usage(err, error);
         }
-        std::string_view name = arg;
-        std::string_view value;
-        if (const std::size_t eq = arg.find('='); eq != std::string_view::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-        } else {
-            if (i + 1 >= args.size()) {
-                return Usage(err, "option " + std::string(name) + " needs a value");
-            }
-            value = args[++i];
-        }
+        const std::string_view name = option->name;
+        const std::string_view value = option->value;
         const std::string bad = "bad value '" + std::string(value) + "' for " + std::string(name);
         double lonWest = 0.0;
         if (name == "--start" || name == "--stop") {
@@ -260,30 +246,30 @@ int RunTrajectoryCommand(std::span<const std::string> args, std::istream& /*in*/
             }
             (name == "--start" ? start : stop) = t;
         } else if (name == "--lon-west") {
-            if (!ParseNumber(value, lonWest)) {
+            if (!ParseDouble(value, lonWest)) {
                 return Usage(err, bad + " (expected degrees)");
             }
             settings.site.longitudeEastDeg = -lonWest;
             haveLon = true;
         } else if (name == "--lat") {
-            if (!ParseNumber(value, settings.site.latitudeDeg)) {
+            if (!ParseDouble(value, settings.site.latitudeDeg)) {
                 return Usage(err, bad + " (expected degrees)");
             }
             haveLat = true;
         } else if (name == "--elev") {
-            if (!ParseNumber(value, settings.site.elevationM)) {
+            if (!ParseDouble(value, settings.site.elevationM)) {
                 return Usage(err, bad + " (expected metres)");
             }
         } else if (name == "--pressure") {
-            if (!ParseNumber(value, settings.site.pressureMb)) {
+            if (!ParseDouble(value, settings.site.pressureMb)) {
                 return Usage(err, bad + " (expected millibars)");
             }
         } else if (name == "--temp") {
-            if (!ParseNumber(value, settings.site.temperatureC)) {
+            if (!ParseDouble(value, settings.site.temperatureC)) {
                 return Usage(err, bad + " (expected degrees Celsius)");
             }
         } else if (name == "--limit-zenith") {
-            if (!ParseNumber(value, settings.maxZenithDeg) || settings.maxZenithDeg < 0.0 ||
+            if (!ParseDouble(value, settings.maxZenithDeg) || settings.maxZenithDeg < 0.0 ||
                 settings.maxZenithDeg > 180.0) {
                 return Usage(err, bad + " (expected degrees, 0..180)");
             }
