@@ -7,7 +7,7 @@
 #include <QTimerEvent>
 #include <bitset>
 #include <cmath>
-#include <ctime>
+#include <cstdio>
 
 #include "MouseUpDownButton.h"
 #include "NumberEdit.h"
@@ -163,23 +163,16 @@ void CAlignmentCalibrationDlg::timerEvent(QTimerEvent* event) {
 }
 
 QString CAlignmentCalibrationDlg::LineOf(const Zezezezo::CAlignmentSettings& point) {
+    // The local time stamp as a calendar time and back (normalised by the host's rules); a
+    // stamp before 1900 shows the calendar time 0.
     const SYSTEMTIME& t = point.timestamp.time;
-    std::tm tm{};
-    if (t.wYear >= 1900) {
-        tm.tm_year = t.wYear - 1900;
-        tm.tm_mon = t.wMonth - 1;
-        tm.tm_mday = t.wDay;
-        tm.tm_hour = t.wHour;
-        tm.tm_min = t.wMinute;
-        tm.tm_sec = t.wSecond;
-        tm.tm_isdst = -1;
-    }
-    std::time_t when = t.wYear >= 1900 ? std::mktime(&tm) : 0;
-    std::tm local{};
-    localtime_r(&when, &local);
+    const SYSTEMTIME local = Platform::SecondsToLocalTime(
+        t.wYear >= 1900 ? Platform::LocalTimeToSeconds(t) : std::int64_t{0});
     // The default C locale's "%c": month/day/two-digit year and 24-hour time.
     char text[64];
-    std::strftime(text, sizeof text, "%m/%d/%y %H:%M:%S", &local);
+    std::snprintf(text, sizeof text, "%02u/%02u/%02u %02u:%02u:%02u", unsigned{local.wMonth},
+                  unsigned{local.wDay}, unsigned{local.wYear} % 100u, unsigned{local.wHour},
+                  unsigned{local.wMinute}, unsigned{local.wSecond});
     return QString::fromLatin1(text);
 }
 
