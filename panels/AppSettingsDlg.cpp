@@ -29,12 +29,7 @@ constexpr const wchar_t* kStyles[] = {L"Office 2007 (Blue)", L"Office 2007 (Blac
 CAppSettingsDlg::CAppSettingsDlg(const CQuorvelAppSettings& settings, Logging::CLogger& log,
                                  QWidget* parent)
     : CCustomDialog(IDD, parent), m_settings(settings), m_log(log) {
-    SetBackgroundColor(QColor(240, 240, 240));
-    SetControlBackgroundColor(QColor(255, 255, 255));
-    SetFrameFillColor(QColor(255, 255, 255));
-    m_bDrawFrame = true;
-    m_nMarginLeft = m_nMarginRight = m_nMarginTop = 10;
-    m_nMarginBottom = 45;
+    UseFramedBoxLook();
 }
 
 void CAppSettingsDlg::BuildControls() {

@@ -41,12 +41,7 @@ std::vector<unsigned> DeviceProbe() {
 CQuorvelConnectionSettingsDlg::CQuorvelConnectionSettingsDlg(QWidget* parent,
                                                              std::vector<unsigned> (*probe)())
     : CCustomDialog(IDD, parent), m_probe(probe ? probe : DeviceProbe) {
-    SetBackgroundColor(QColor(240, 240, 240));
-    SetControlBackgroundColor(QColor(255, 255, 255));
-    SetFrameFillColor(QColor(255, 255, 255));
-    m_bDrawFrame = true;
-    m_nMarginLeft = m_nMarginRight = m_nMarginTop = 10;
-    m_nMarginBottom = 45;
+    UseFramedBoxLook();
 }
 
 void CQuorvelConnectionSettingsDlg::BuildControls() {
@@ -102,12 +97,7 @@ std::optional<ControlColors> CQuorvelConnectionSettingsDlg::OnCtlColor(int id, Q
 }
 
 CQuorvelAutoDetectDlg::CQuorvelAutoDetectDlg(QWidget* parent) : CCustomDialog(IDD, parent) {
-    SetBackgroundColor(QColor(240, 240, 240));
-    SetControlBackgroundColor(QColor(255, 255, 255));
-    SetFrameFillColor(QColor(255, 255, 255));
-    m_bDrawFrame = true;
-    m_nMarginLeft = m_nMarginRight = m_nMarginTop = 10;
-    m_nMarginBottom = 45;
+    UseFramedBoxLook();
 }
 
 void CQuorvelAutoDetectDlg::BuildControls() {

@@ -62,6 +62,15 @@ void CCustomDialog::SetFrameFillColor(const QColor& color) {
     update();
 }
 
+void CCustomDialog::UseFramedBoxLook() {
+    SetBackgroundColor(QColor(240, 240, 240));
+    SetControlBackgroundColor(QColor(255, 255, 255));
+    SetFrameFillColor(QColor(255, 255, 255));
+    m_bDrawFrame = true;
+    m_nMarginLeft = m_nMarginRight = m_nMarginTop = 10;
+    m_nMarginBottom = 45;
+}
+
 void CCustomDialog::AddColoredControl(int id) {
     m_mapColoredControls[id] = 0;
     if (m_created)

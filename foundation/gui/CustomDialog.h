@@ -79,6 +79,10 @@ protected:
     virtual std::optional<ControlColors> OnCtlColor(int id, QWidget* control);
     // Asks the control-colour request again for every control (after a colour change).
     void ApplyControlColors();
+    // The settings boxes' look: grey background, white controls and a white framed area
+    // with 10 px margins, 45 px left below it for the OK/Cancel strip. Call from the
+    // constructor.
+    void UseFramedBoxLook();
 
     // Creates the controls of a template: fixed geometry converted from dialog units with
     // this dialog's font; push buttons are wired to OnOK / OnCancel / OnCommand.
