@@ -38,32 +38,12 @@ protected:
     }
 };
 
-void ExpectSame(const CEveryKind& a, const CEveryKind& b) {
-    EXPECT_EQ(a.text, b.text);
-    EXPECT_EQ(a.time.time, b.time.time);
-    EXPECT_TRUE(QuorvelTest::SameBits(a.f, b.f));
-    EXPECT_EQ(a.i64, b.i64);
-    EXPECT_EQ(a.u64, b.u64);
-    EXPECT_EQ(a.u8, b.u8);
-    EXPECT_EQ(a.i8, b.i8);
-    EXPECT_EQ(a.u16, b.u16);
-    EXPECT_EQ(a.i16, b.i16);
-    EXPECT_EQ(a.u32, b.u32);
-    EXPECT_EQ(a.i32, b.i32);
-    EXPECT_TRUE(QuorvelTest::SameBits(a.d, b.d));
-    EXPECT_EQ(a.flag, b.flag);
-    ASSERT_EQ(a.points.size(), b.points.size());
-    for (std::size_t i = 0; i < a.points.size(); ++i) {
-        EXPECT_TRUE(QuorvelTest::SamePoint(a.points[i], b.points[i])) << i;
-    }
-}
-
 TEST_F(RegistryStorage, EveryKindRoundTripsBitForBit) {
     CEveryKind saved = QuorvelTest::Filled();
     ASSERT_TRUE(Save(saved));
     CEveryKind loaded;
     ASSERT_TRUE(Load(loaded));
-    ExpectSame(loaded, saved);
+    QuorvelTest::ExpectSameRecord(loaded, saved);
 
     // The awkward floating-point values, each on its own.
     const double doubles[] = {-0.0,
@@ -305,7 +285,7 @@ TEST_F(RegistryStorage, LockedFileFailsAfterTheBusyTimeoutAndKeepsTheRecord) {
 
     CEveryKind loaded;
     ASSERT_TRUE(Load(loaded));
-    ExpectSame(loaded, first);
+    QuorvelTest::ExpectSameRecord(loaded, first);
 }
 
 TEST_F(RegistryStorage, SaveThatFailsHalfwayKeepsThePreviousRecord) {
@@ -369,7 +349,7 @@ TEST_F(RegistryStorage, ProcessKilledDuringSaveLeavesThePreviousRecordWhole) {
 
     CEveryKind loaded;
     ASSERT_TRUE(Load(loaded));
-    ExpectSame(loaded, first);
+    QuorvelTest::ExpectSameRecord(loaded, first);
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
     EXPECT_FALSE(GetValue(kKey, L"filler0", &type, &data));
@@ -426,7 +406,7 @@ TEST_F(RegistryStorage, ReadOnlyFolderMakesSaveFailAndLosesNothing) {
     EXPECT_EQ(result, 0);
     CEveryKind loaded;
     ASSERT_TRUE(Load(loaded));
-    ExpectSame(loaded, first);
+    QuorvelTest::ExpectSameRecord(loaded, first);
 }
 
 TEST_F(RegistryStorage, OverlongPathIsRefused) {

@@ -145,23 +145,7 @@ TEST_F(SettingsProtocol, EveryKindRoundTripsThroughTheBaseExchanges) {
 
     CEveryKind loaded;
     ASSERT_TRUE(loaded.Load(&storage));
-    EXPECT_EQ(loaded.text, saved.text);
-    EXPECT_EQ(loaded.time.time, saved.time.time);
-    EXPECT_TRUE(QuorvelTest::SameBits(loaded.f, saved.f));
-    EXPECT_EQ(loaded.i64, saved.i64);
-    EXPECT_EQ(loaded.u64, saved.u64);
-    EXPECT_EQ(loaded.u8, saved.u8);
-    EXPECT_EQ(loaded.i8, saved.i8);
-    EXPECT_EQ(loaded.u16, saved.u16);
-    EXPECT_EQ(loaded.i16, saved.i16);
-    EXPECT_EQ(loaded.u32, saved.u32);
-    EXPECT_EQ(loaded.i32, saved.i32);
-    EXPECT_TRUE(QuorvelTest::SameBits(loaded.d, saved.d));
-    EXPECT_EQ(loaded.flag, saved.flag);
-    ASSERT_EQ(loaded.points.size(), saved.points.size());
-    for (std::size_t i = 0; i < saved.points.size(); ++i) {
-        EXPECT_TRUE(QuorvelTest::SamePoint(loaded.points[i], saved.points[i])) << i;
-    }
+    QuorvelTest::ExpectSameRecord(loaded, saved);
 }
 
 TEST_F(SettingsProtocol, TextReadsShortExactAndLongValues) {

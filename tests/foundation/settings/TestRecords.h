@@ -1,6 +1,8 @@
 // Records used by the settings tests: one member of every kind the framework exchanges.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <bit>
 #include <cstdint>
 #include <string>
@@ -92,6 +94,27 @@ inline bool SamePoint(const Zezezezo::CAlignmentSettings& a,
     return SameBits(a.dSunAzimuth, b.dSunAzimuth) && SameBits(a.dSunZenith, b.dSunZenith) &&
            SameBits(a.dQuorvelAzimuth, b.dQuorvelAzimuth) &&
            SameBits(a.dQuorvelZenith, b.dQuorvelZenith) && a.timestamp.time == b.timestamp.time;
+}
+
+// Every member equal, the floating-point ones to the bit.
+inline void ExpectSameRecord(const CEveryKind& a, const CEveryKind& b) {
+    EXPECT_EQ(a.text, b.text);
+    EXPECT_EQ(a.time.time, b.time.time);
+    EXPECT_TRUE(SameBits(a.f, b.f));
+    EXPECT_EQ(a.i64, b.i64);
+    EXPECT_EQ(a.u64, b.u64);
+    EXPECT_EQ(a.u8, b.u8);
+    EXPECT_EQ(a.i8, b.i8);
+    EXPECT_EQ(a.u16, b.u16);
+    EXPECT_EQ(a.i16, b.i16);
+    EXPECT_EQ(a.u32, b.u32);
+    EXPECT_EQ(a.i32, b.i32);
+    EXPECT_TRUE(SameBits(a.d, b.d));
+    EXPECT_EQ(a.flag, b.flag);
+    ASSERT_EQ(a.points.size(), b.points.size());
+    for (std::size_t i = 0; i < a.points.size(); ++i) {
+        EXPECT_TRUE(SamePoint(a.points[i], b.points[i])) << i;
+    }
 }
 
 }  // namespace QuorvelTest
