@@ -29,10 +29,15 @@ std::uint32_t WaitMilliseconds(long long ms) {
     return static_cast<std::uint32_t>(ms > limit ? limit : ms);
 }
 
-// Waits until the local time `target` (ticks) or until `cancel` is signalled; true when
-// cancelled. The clock is read again before every wait, so time that passed since the caller
-// computed its figure (logging, scheduling) does not push the end past the target.
-bool WaitUntilLocal(Platform::CEvent& cancel, Platform::Ticks target) {
+enum class EWaitEnd { Reached, Cancelled, LinkDown };
+
+// Waits until the local time `target` (ticks), until `cancel` is signalled, or until the link
+// goes down (disconnection, or the object being destroyed: its destructor cannot rely on
+// `cancel` alone, because the start thread resets that event between its two waits). The
+// clock is read again before every wait, so time that passed since the caller computed its
+// figure (logging, scheduling) does not push the end past the target.
+EWaitEnd WaitUntilLocal(Platform::CEvent& cancel, Platform::CEvent& linkDown,
+                        Platform::Ticks target) {
     for (;;) {
         const Platform::Ticks now = LocalTicks(Platform::GetLocalTime());
         const long long ms =
@@ -40,10 +45,13 @@ bool WaitUntilLocal(Platform::CEvent& cancel, Platform::Ticks target) {
                 ? static_cast<long long>((target - now + Platform::kTicksPerMillisecond - 1) /
                                          Platform::kTicksPerMillisecond)
                 : 0;
-        if (Platform::WaitForEvents({&cancel}, WaitMilliseconds(ms)) == 0)
-            return true;
+        const int woke = Platform::WaitForEvents({&cancel, &linkDown}, WaitMilliseconds(ms));
+        if (woke == 0)
+            return EWaitEnd::Cancelled;
+        if (woke == 1)
+            return EWaitEnd::LinkDown;
         if (ms == 0 || LocalTicks(Platform::GetLocalTime()) >= target)
-            return false;
+            return EWaitEnd::Reached;
     }
 }
 
@@ -55,11 +63,17 @@ int CQuorvel::SetTrajectory(int nPeriod, const CArray<SYSTEMTIME>& times,
         !m_bConnected) {
         return 0;
     }
-    if (m_bUploadRunning || m_bStartRunning) {
+    // A worker that has cleared the busy flag has at most its uploaded notice left to send:
+    // let it through, so a new trajectory right after the notice is not refused. Only when
+    // asked from inside that very notice can it not finish; that request is refused.
+    if (m_bBusy ||
+        !Platform::CMessageLoop::RunUntil([this] { return !m_bUploadRunning && !m_bStartRunning; },
+                                          std::chrono::milliseconds(1000))) {
         DllLog(Logging::Warning,
                L"New trajectory refused: an upload or a timed start is in progress.");
         return 0;
     }
+    ReapFinishedWorkers();
     for (long long i = 0; i < azimuths.GetSize(); ++i) {
         if (!std::isfinite(azimuths[i]) || !std::isfinite(zeniths[i])) {
             DllLog(Logging::Warning, L"New trajectory refused: pair ", i + 1, L" is not a number.");
@@ -87,13 +101,16 @@ int CQuorvel::SetTrajectory(int nPeriod, const CArray<SYSTEMTIME>& times,
 }
 
 int CQuorvel::StartTrajectory(int nIndex) {
-    if (m_bBusy || !m_bConnected || m_bStartRunning)
+    if (m_bBusy || !m_bConnected)
         return 0;
     if (nIndex < 0 || nIndex >= m_times.GetSize()) {
         DllLog(Logging::Warning, L"Trajectory start refused: index ", nIndex, L" is outside the ",
                m_times.GetSize(), L" time stamps.");
         return 0;
     }
+    // A start thread that has cleared the busy flag sends nothing more: it is only returning.
+    if (m_startThread.joinable())
+        m_startThread.join();
     ReapFinishedWorkers();
     m_nStartIndex = nIndex;
     m_hInitAck->Reset();
@@ -210,14 +227,15 @@ void CQuorvel::RunTimedStart() {
     const long long w1 = static_cast<long long>((t10 - now) / Platform::kTicksPerMillisecond);
     m_hStartCancel->Reset();
     DllLog(Logging::Debug, L"Waiting for ", w1, L" milliseconds before initializing trajectory.");
-    if (WaitUntilLocal(*m_hStartCancel, t10)) {
+    const EWaitEnd first = WaitUntilLocal(*m_hStartCancel, *m_hLinkDown, t10);
+    if (first == EWaitEnd::Cancelled) {
         DllLog(Logging::Informational,
                L"User cancelled waiting for a trajectory to be initialized.");
         ClearStatus(WAITING);
         m_bBusy = 0;
         return;
     }
-    if (!m_bConnected) {
+    if (first == EWaitEnd::LinkDown || !m_bConnected) {
         // "T!" could never be answered; the start ends here instead of waiting forever.
         DllLog(Logging::Warning,
                L"Not connected at the initialization time; trajectory not started.");
@@ -239,8 +257,16 @@ void CQuorvel::RunTimedStart() {
         start > now ? static_cast<long long>((start - now) / Platform::kTicksPerMillisecond) : 0;
     m_hStartCancel->Reset();
     DllLog(Logging::Debug, L"Waiting for ", w2, L" milliseconds before starting trajectory.");
-    if (WaitUntilLocal(*m_hStartCancel, start)) {
+    const EWaitEnd second = WaitUntilLocal(*m_hStartCancel, *m_hLinkDown, start);
+    if (second == EWaitEnd::Cancelled) {
         DllLog(Logging::Informational, L"User cancelled waiting for a trajectory to start.");
+        ClearStatus(WAITING);
+        m_bBusy = 0;
+        return;
+    }
+    if (second == EWaitEnd::LinkDown) {
+        // "G!" could not be sent; the instrument, if it comes back, is still initialised.
+        DllLog(Logging::Warning, L"Not connected at the start time; trajectory not started.");
         ClearStatus(WAITING);
         m_bBusy = 0;
         return;
