@@ -5,6 +5,9 @@ if(TARGET QuorvelDll AND TARGET quorvel_simulator AND TARGET driver_test_support
     quorvel_test(NAME driver_simulator_integration LABELS integration
         SOURCES ${DRIVER_IT_DIR}/DriverSimulatorTest.cpp
         LIBS driver_test_support quorvel_simulator)
+    quorvel_test(NAME driver_trajectory_simulator_integration LABELS integration
+        SOURCES ${DRIVER_IT_DIR}/TrajectorySimulatorTest.cpp
+        LIBS driver_test_support quorvel_simulator)
     if(TARGET quorvelctl AND TARGET quorvel-sim)
         quorvel_test(NAME quorvelctl_integration LABELS integration
             SOURCES ${DRIVER_IT_DIR}/QuorvelctlTest.cpp
@@ -13,5 +16,10 @@ if(TARGET QuorvelDll AND TARGET quorvel_simulator AND TARGET driver_test_support
             QUORVELCTL_PROGRAM="$<TARGET_FILE:quorvelctl>"
             QUORVEL_SIM_PROGRAM="$<TARGET_FILE:quorvel-sim>")
         add_dependencies(quorvelctl_integration quorvelctl quorvel-sim)
+        if(TARGET quorvel-sun)
+            target_compile_definitions(quorvelctl_integration PRIVATE
+                QUORVEL_SUN_PROGRAM="$<TARGET_FILE:quorvel-sun>")
+            add_dependencies(quorvelctl_integration quorvel-sun)
+        endif()
     endif()
 endif()

@@ -12,10 +12,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "platform/Paths.h"
 
 extern char** environ;
@@ -225,5 +227,206 @@ TEST(Quorvelctl, SettingsExportAndImport) {
     EXPECT_TRUE(Contains(ascii, "\"port\"=dword:00000007")) << ascii;
     EXPECT_NE(0, Ctl({"settings", "import", (Scratch() / "missing.reg").string()}).status);
 }
+
+// ---- run-trajectory ----------------------------------------------------------------------
+
+// "YYYY-MM-DD HH:MM:SS" of the local time `seconds` from now (whole seconds).
+std::string StampIn(long long seconds) {
+    const SYSTEMTIME t = Platform::SecondsToLocalTime(
+        Platform::LocalTimeToSeconds(Platform::GetLocalTime()) + seconds);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", unsigned{t.wYear},
+                  unsigned{t.wMonth}, unsigned{t.wDay}, unsigned{t.wHour}, unsigned{t.wMinute},
+                  unsigned{t.wSecond});
+    return text;
+}
+
+// A trajectory file of `points` points `spacing` seconds apart from `startIn` seconds from now,
+// in the form quorvel-sun trajectory writes.
+std::filesystem::path TrajectoryFile(const std::string& name, long long startIn, int points,
+                                     int spacing = 1) {
+    const std::filesystem::path file = Scratch() / name;
+    std::ofstream out(file);
+    out << "# start " << StampIn(startIn) << "\n# spacing " << spacing << "\n# points " << points
+        << "\n";
+    for (int i = 0; i < points; ++i) {
+        out << StampIn(startIn + static_cast<long long>(i) * spacing) << "," << 100 + i
+            << ".000000," << 40 << ".500000\n";
+    }
+    return file;
+}
+
+int WaitExit(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Polls `file` until it contains `part` (5 s at most).
+bool FileShows(const std::filesystem::path& file, const std::string& part) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < giveUp) {
+        if (Contains(ReadFile(file), part))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+TEST(QuorvelctlRunTrajectory, UploadsStartsOnTimeWaitsForTheEndAndHomes) {
+    CSimProcess sim({});
+    const auto file = TrajectoryFile("run.txt", 12, 3);
+    const SRun run = Ctl({"--port", "11", "run-trajectory", file.string(), "--home"});
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ((std::vector<std::string>{"I?", "S?", "T(3,1)", "100.0000,40.5000",
+                                        "101.0000,40.5000", "102.0000,40.5000", "T!", "G!", "H!"}),
+              sim.Received());
+    for (const char* part : {"uploading 3 points, period 1 s", "upload: 100% (ended)",
+                             "upload: complete", "status: TRAJECTORY", "event: trajectory finished",
+                             "trajectory: finished", "event: homing finished"}) {
+        EXPECT_TRUE(Contains(run.out, part)) << part << "\n" << run.out;
+    }
+}
+
+TEST(QuorvelctlRunTrajectory, NoStartOnlyUploadsWithTheGivenPeriod) {
+    CSimProcess sim({});
+    const auto file = TrajectoryFile("upload.txt", 3600, 2, 30);
+    const SRun run =
+        Ctl({"--port", "11", "run-trajectory", file.string(), "--no-start", "--period", "45"});
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(
+        (std::vector<std::string>{"I?", "S?", "T(2,45)", "100.0000,40.5000", "101.0000,40.5000"}),
+        sim.Received());
+}
+
+TEST(QuorvelctlRunTrajectory, CtrlCDuringTheWaitingStartCancelsIt) {
+    CSimProcess sim({});
+    const auto file = TrajectoryFile("cancel.txt", 120, 2);
+    const std::filesystem::path out = Scratch() / "cancel.out";
+    const std::filesystem::path err = Scratch() / "cancel.err";
+    const pid_t pid =
+        Spawn({QUORVELCTL_PROGRAM, "--port", "11", "run-trajectory", file.string()}, out, err);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(FileShows(out, "status: WAITING")) << ReadFile(out);
+    kill(pid, SIGINT);
+    EXPECT_EQ(130, WaitExit(pid));
+    EXPECT_TRUE(Contains(ReadFile(err), "the waiting start was cancelled")) << ReadFile(err);
+    const std::string printed = ReadFile(out);
+    EXPECT_TRUE(Contains(printed.substr(printed.find("status: WAITING")), "status: IDLE"))
+        << printed;
+    // Nothing after the pairs: the instrument never saw "T!".
+    EXPECT_EQ(
+        (std::vector<std::string>{"I?", "S?", "T(2,1)", "100.0000,40.5000", "101.0000,40.5000"}),
+        sim.Received());
+}
+
+TEST(QuorvelctlRunTrajectory, CtrlCDuringTheUploadCancelsIt) {
+    // 20 ms per reply: 300 pairs take six seconds, plenty of time to interrupt.
+    CSimProcess sim({"--latency", "20"});
+    const auto file = TrajectoryFile("long.txt", 3600, 300);
+    const std::filesystem::path out = Scratch() / "long.out";
+    const std::filesystem::path err = Scratch() / "long.err";
+    const pid_t pid =
+        Spawn({QUORVELCTL_PROGRAM, "--port", "11", "run-trajectory", file.string()}, out, err);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(FileShows(out, "upload: 1%")) << ReadFile(out);
+    kill(pid, SIGINT);
+    EXPECT_EQ(130, WaitExit(pid));
+    EXPECT_TRUE(Contains(ReadFile(err), "the upload was cancelled")) << ReadFile(err);
+    const std::string printed = ReadFile(out);
+    EXPECT_TRUE(Contains(printed, "(ended)")) << printed;
+    EXPECT_FALSE(Contains(printed, "upload: complete")) << printed;
+    const std::vector<std::string> lines = sim.Received();
+    EXPECT_LT(lines.size(), 300u);
+    EXPECT_EQ(lines.end(), std::find(lines.begin(), lines.end(), "T!"));
+}
+
+TEST(QuorvelctlRunTrajectory, BadFilesAreRefusedBeforeAnythingIsSent) {
+    CSimProcess sim({});
+    struct SCase {
+        const char* text;
+        const char* message;
+    };
+    const std::string later = StampIn(3600);
+    const std::string after = StampIn(3660);
+    const SCase cases[] = {
+        {"# header\n", "no trajectory points"},
+        {"2026-13-01 10:00:00,1,2\n", "line 1: \"2026-13-01 10:00:00\" is not a time stamp"},
+        {"2026-02-30 10:00:00,1,2\n", "line 1:"},
+        {"10:00:00 2026-01-01,1,2\n", "line 1:"},
+        {nullptr, "line 3: azimuth \"north\" is not a number"},
+        {nullptr, "line 3: zenith \"nan\" is not a number"},
+        {nullptr, "line 3: expected"},
+        {nullptr, "line 3: the time stamp does not follow"},
+    };
+    const std::string tails[] = {"",
+                                 "",
+                                 "",
+                                 "",
+                                 after + ",north,40\n",
+                                 after + ",1,nan\n",
+                                 after + ",1\n",
+                                 later + ",1,2\n"};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::filesystem::path file = Scratch() / "bad.txt";
+        {
+            std::ofstream out(file);
+            if (cases[i].text)
+                out << cases[i].text;
+            else
+                out << "# start\n" << later << " 1.5 2.5\n" << tails[i];
+        }
+        const SRun run = Ctl({"--port", "11", "run-trajectory", file.string()});
+        EXPECT_EQ(1, run.status) << i;
+        EXPECT_TRUE(Contains(run.err, cases[i].message)) << i << ": " << run.err;
+        EXPECT_TRUE(Contains(run.err, "nothing was uploaded")) << i << ": " << run.err;
+    }
+    EXPECT_TRUE(sim.Received().empty());  // never even connected
+
+    const auto near = TrajectoryFile("near.txt", 5, 2);
+    const SRun tooSoon = Ctl({"--port", "11", "run-trajectory", near.string()});
+    EXPECT_EQ(1, tooSoon.status);
+    EXPECT_TRUE(Contains(tooSoon.err, "less than 10 s ahead")) << tooSoon.err;
+    EXPECT_EQ(1, Ctl({"--port", "11", "run-trajectory", near.string(), "--index", "2"}).status);
+    EXPECT_EQ(1, Ctl({"--port", "11", "run-trajectory", (Scratch() / "none.txt").string()}).status);
+    EXPECT_EQ(
+        2, Ctl({"--port", "11", "run-trajectory", near.string(), "--no-start", "--home"}).status);
+    EXPECT_EQ(2, Ctl({"--port", "11", "run-trajectory", near.string(), "--period", "0"}).status);
+    EXPECT_EQ(2, Ctl({"--port", "11", "run-trajectory"}).status);
+    const std::vector<std::string> lines = sim.Received();
+    EXPECT_EQ(lines.end(), std::find(lines.begin(), lines.end(), "T(2,1)"));
+}
+
+TEST(QuorvelctlRunTrajectory, RefusedPairFailsWithTheOperatorText) {
+    CSimProcess sim({"--ack-fault", "101.0000,40.5000"});
+    const auto file = TrajectoryFile("refused.txt", 3600, 3);
+    const SRun run = Ctl({"--port", "11", "run-trajectory", file.string()});
+    EXPECT_EQ(1, run.status);
+    EXPECT_TRUE(Contains(run.err, "Trajectory load pair command returned an invalid response."))
+        << run.err;
+    const std::vector<std::string> lines = sim.Received();
+    EXPECT_EQ(lines.end(), std::find(lines.begin(), lines.end(), "102.0000,40.5000"));
+}
+
+#ifdef QUORVEL_SUN_PROGRAM
+TEST(QuorvelctlRunTrajectory, ReadsWhatQuorvelSunWrites) {
+    const std::filesystem::path file = Scratch() / "sun.txt";
+    const std::filesystem::path err = Scratch() / "sun.err";
+    // Half an hour of a summer morning in Zurich, 60 s apart: 31 points.
+    const pid_t pid =
+        Spawn({QUORVEL_SUN_PROGRAM, "trajectory", "--start", "2030-06-21 10:00:00", "--stop",
+               "2030-06-21 10:30:00", "--lon-west", "-8.54", "--lat", "47.37"},
+              file, err);
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(0, WaitExit(pid)) << ReadFile(err);
+    CSimProcess sim({});
+    const SRun run = Ctl({"--port", "11", "run-trajectory", file.string(), "--no-start"});
+    EXPECT_EQ(0, run.status) << run.err;
+    const std::vector<std::string> lines = sim.Received();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ("T(31,60)", lines[2]);
+    EXPECT_EQ(2u + 1u + 31u, lines.size());
+}
+#endif
 
 }  // namespace

@@ -1,0 +1,6 @@
+# quorvelctl's trajectory file reader and command line.
+if(TARGET quorvelctl_core)
+    quorvel_test(NAME quorvelctl_file_tests LABELS driver
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/quorvelctl/TrajectoryFileTest.cpp
+        LIBS quorvelctl_core)
+endif()
