@@ -28,6 +28,8 @@ CMainFrame::CMainFrame(CQuorvelApp& app) : m_app(app) {
     // The title is the application's title alone, without a document name.
     setWindowTitle(QStringLiteral("Pelvarin Quorvel Control Software"));
     setObjectName(QStringLiteral("mainFrame"));
+    // The driver library stays free of Qt: it runs the connection dialog through this hook.
+    CQuorvel::SetConnectionSettingsDlgHook(&RunConnectionSettingsDlg);
 }
 
 CMainFrame::~CMainFrame() {
@@ -241,7 +243,7 @@ void CMainFrame::OnConnectionSettings() {
     if (!device)
         return;
     CQuorvelSettings settings = device->GetSettings();
-    if (RunConnectionSettingsDlg(settings) == IDOK) {
+    if (device->LaunchConnectionSettingsDlg(settings) == IDOK) {
         device->SetSettings(settings);
         m_app.OnConnectionSettingsConfirmed();
         m_app.SaveAllSettings();
