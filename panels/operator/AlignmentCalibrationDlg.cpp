@@ -1,4 +1,5 @@
 #include "AlignmentCalibrationDlg.h"
+#include "JogButtons.h"
 
 #include <QFrame>
 #include <QListWidget>
@@ -15,6 +16,12 @@
 #include "core/SiteSun.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
+
+static_assert(CAlignmentCalibrationDlg::IDC_ZENITH_PLUS == JogButtons::kZenithPlus &&
+                  CAlignmentCalibrationDlg::IDC_ZENITH_MINUS == JogButtons::kZenithMinus &&
+                  CAlignmentCalibrationDlg::IDC_AZIMUTH_PLUS == JogButtons::kAzimuthPlus &&
+                  CAlignmentCalibrationDlg::IDC_AZIMUTH_MINUS == JogButtons::kAzimuthMinus,
+              "the jog buttons keep the shared ids");
 
 namespace {
 
@@ -308,28 +315,15 @@ void CAlignmentCalibrationDlg::OnJogPress(int id) {
     CQuorvel* device = m_context.Device();
     if (!device)
         return;
-    switch (id) {
-        case IDC_ZENITH_PLUS:
-            device->MoveVel(0.0, v);
-            break;
-        case IDC_ZENITH_MINUS:
-            device->MoveVel(0.0, -v);
-            break;
-        case IDC_AZIMUTH_PLUS:
-            device->MoveVel(v, 0.0);
-            break;
-        case IDC_AZIMUTH_MINUS:
-            device->MoveVel(-v, 0.0);
-            break;
-        default:
-            break;
-    }
+    double azimuthRate = 0.0;
+    double zenithRate = 0.0;
+    if (JogButtons::RatesFor(id, v, azimuthRate, zenithRate))
+        device->MoveVel(azimuthRate, zenithRate);
 }
 
 void CAlignmentCalibrationDlg::OnJogRelease(int id) {
     CQuorvel* device = m_context.Device();
-    if (device && (id == IDC_ZENITH_PLUS || id == IDC_ZENITH_MINUS || id == IDC_AZIMUTH_PLUS ||
-                   id == IDC_AZIMUTH_MINUS))
+    if (device && JogButtons::IsJogButton(id))
         device->Stop(StopMotion);  // the trajectory goes on
 }
 

@@ -1,4 +1,5 @@
 #include "ManualControlsDlg.h"
+#include "JogButtons.h"
 
 #include <QFrame>
 #include <QRadioButton>
@@ -11,6 +12,12 @@
 #include "core/Directions.h"
 #include "core/Quorvel.h"
 #include "platform/MessageBox.h"
+
+static_assert(CManualControlsDlg::IDC_ZENITH_PLUS == JogButtons::kZenithPlus &&
+                  CManualControlsDlg::IDC_ZENITH_MINUS == JogButtons::kZenithMinus &&
+                  CManualControlsDlg::IDC_AZIMUTH_PLUS == JogButtons::kAzimuthPlus &&
+                  CManualControlsDlg::IDC_AZIMUTH_MINUS == JogButtons::kAzimuthMinus,
+              "the jog buttons keep the shared ids");
 
 namespace {
 
@@ -237,30 +244,17 @@ void CManualControlsDlg::OnJogPress(int id) {
     CQuorvel* device = m_context.Device();
     if (!device)
         return;
-    switch (id) {
-        case IDC_ZENITH_PLUS:
-            device->MoveVel(0.0, v);
-            break;
-        case IDC_ZENITH_MINUS:
-            device->MoveVel(0.0, -v);
-            break;
-        case IDC_AZIMUTH_PLUS:
-            device->MoveVel(v, 0.0);
-            break;
-        case IDC_AZIMUTH_MINUS:
-            device->MoveVel(-v, 0.0);
-            break;
-        default:
-            break;
-    }
+    double azimuthRate = 0.0;
+    double zenithRate = 0.0;
+    if (JogButtons::RatesFor(id, v, azimuthRate, zenithRate))
+        device->MoveVel(azimuthRate, zenithRate);
 }
 
 void CManualControlsDlg::OnJogRelease(int id) {
     CQuorvel* device = m_context.Device();
     if (!device)
         return;
-    if (id == IDC_ZENITH_PLUS || id == IDC_ZENITH_MINUS || id == IDC_AZIMUTH_PLUS ||
-        id == IDC_AZIMUTH_MINUS)
+    if (JogButtons::IsJogButton(id))
         device->Stop(StopAll);
 }
 
