@@ -21,6 +21,10 @@ constexpr auto kBabbleSlice = std::chrono::milliseconds(1);
 constexpr auto kVanishGrace = std::chrono::seconds(1);
 constexpr auto kVanishSettle = std::chrono::milliseconds(50);
 constexpr auto kVanishPoll = std::chrono::milliseconds(1);
+// Timed wake-ups still come some tens of microseconds late on a loaded or virtual machine.
+// While a wire is emulated, the thread wakes this much early and watches the port without
+// sleeping until the instant, so bytes leave on their wire time.
+constexpr std::int64_t kSpinMarginNs = 80000;
 
 std::chrono::nanoseconds MillisecondsToDuration(double ms) {
     return std::chrono::nanoseconds(static_cast<std::int64_t>(ms * 1e6));
@@ -457,7 +461,34 @@ bool CInstrumentSimulator::VanishNowAfterFlush(Clock::time_point now) {
     return (settled && m_port.UnreadByPeer() == 0) || now >= m_vanishDeadline;
 }
 
+SPortWaitResult CInstrumentSimulator::WaitForWork(bool wantWrite, std::int64_t timeoutNs,
+                                                  bool precise) {
+    if (timeoutNs <= 0 || !precise) {
+        return m_port.Wait(wantWrite, timeoutNs);
+    }
+    if (timeoutNs > kSpinMarginNs) {
+        return m_port.Wait(wantWrite, timeoutNs - kSpinMarginNs);
+    }
+    const Clock::time_point due = Clock::now() + std::chrono::nanoseconds(timeoutNs);
+    SPortWaitResult ready;
+    do {
+        ready = m_port.Wait(wantWrite, 0);
+        if (ready.readable || ready.writable || ready.hangup) {
+            break;
+        }
+    } while (Clock::now() < due && !m_stopRequested);
+    return ready;
+}
+
 void CInstrumentSimulator::Run() {
+    bool precise = false;  // a wire is emulated; fixed while the thread runs
+    {
+        std::lock_guard lock(m_mutex);
+        precise = ByteTime() != Clock::duration::zero();
+    }
+    if (precise) {
+        CPseudoTerminal::PreferPreciseWakeups();
+    }
     bool wantWrite = false;
     while (!m_stopRequested) {
         std::int64_t timeoutNs = -1;
@@ -476,7 +507,7 @@ void CInstrumentSimulator::Run() {
             timeoutNs = wantWrite ? std::max<std::int64_t>(NanosecondsToNextWork(now), 1000000)
                                   : NanosecondsToNextWork(now);
         }
-        SPortWaitResult ready = m_port.Wait(wantWrite, timeoutNs);
+        SPortWaitResult ready = WaitForWork(wantWrite, timeoutNs, precise);
         if (ready.hangup) {
             std::lock_guard lock(m_mutex);
             CloseDevice("the pseudo-terminal hung up");

@@ -76,6 +76,7 @@ private:
     };
 
     void Run();
+    SPortWaitResult WaitForWork(bool wantWrite, std::int64_t timeoutNs, bool precise);
     // All of the following run with m_mutex held.
     double ModelTimeAt(Clock::time_point t) const;
     void AdvanceModel(Clock::time_point now) const;

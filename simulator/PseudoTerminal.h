@@ -52,6 +52,10 @@ public:
     // Ends a Wait() early; callable from any thread.
     void Wake() const;
 
+    // Asks the system to end the calling thread's timed waits as close to their instant as
+    // it can (no timer slack), for the emulated wire's byte-by-byte pace.
+    static void PreferPreciseWakeups();
+
 private:
     struct SHandles;
     SHandles* m_handles;

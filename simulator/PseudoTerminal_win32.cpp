@@ -141,4 +141,9 @@ void CPseudoTerminal::Wake() const {
     }
 }
 
+void CPseudoTerminal::PreferPreciseWakeups() {
+    // Timed waits here end on the system timer's tick; the simulator's short spin before a
+    // due instant does the rest.
+}
+
 }  // namespace quorvel::sim

@@ -175,6 +175,20 @@ TEST_F(SimulatorPtyTest, ReplyLatencyAndWireTimeDelayTheReply) {
     EXPECT_GE(ElapsedMs(sent), 390);
 }
 
+TEST_F(SimulatorPtyTest, FastWireRepliesNeverArriveBeforeTheirWireTime) {
+    // At 115200 baud the simulator wakes early and spins to each byte's instant; a spin that
+    // ended too soon would hand the reply over before it could have crossed the wire.
+    SSimulatorOptions options;
+    options.baud = 115200;
+    StartWith(options);
+    const auto wire = std::chrono::nanoseconds(5 * 10 * 1000000000LL / 115200);  // "S?\r", "1\r"
+    for (int i = 0; i < 200; ++i) {
+        const auto sent = Clock::now();
+        ASSERT_EQ(client.Ask("S?"), "1");
+        ASSERT_GE(Clock::now() - sent, wire) << "round trip " << i;
+    }
+}
+
 TEST_F(SimulatorPtyTest, CommandLogHoldsEveryLineWithMonotonicTimes) {
     const fs::path logDir = fs::path(PortDir()).parent_path() / "logs";
     fs::create_directories(logDir);
