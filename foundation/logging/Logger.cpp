@@ -94,9 +94,17 @@ void CLogger::Uninit() {
     }
 }
 
+bool CLogger::IsEnabled(int severity) const noexcept {
+    try {
+        return m_impl->severityTest && m_impl->severityTest(severity);
+    } catch (...) {
+        return false;
+    }
+}
+
 void CLogger::Log(int severity, const std::wstring& message) noexcept {
     try {
-        if (!m_impl->severityTest || !m_impl->severityTest(severity)) {
+        if (!IsEnabled(severity)) {
             return;
         }
         const std::wstring line = FormatLine(Platform::Clock().NowUtc(), severity, message);

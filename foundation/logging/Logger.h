@@ -38,6 +38,10 @@ public:
     bool Init();
     void Uninit();
 
+    // Whether a statement of this severity would be written (the severity test). Lets a
+    // caller skip composing a statement that would be dropped.
+    bool IsEnabled(int severity) const noexcept;
+
     // Writes one statement if the severity test passes. Until SetFilePath, file lines are
     // kept in memory with their own times.
     void Log(int severity, const std::wstring& message) noexcept;
@@ -86,6 +90,8 @@ inline std::wstring ToLogText(unsigned long v) {
 
 template <typename... Parts>
 void CLogger::LogParts(int severity, const Parts&... parts) noexcept {
+    if (!IsEnabled(severity))
+        return;
     try {
         std::wstring text;
         (text.append(ToLogText(parts)), ...);

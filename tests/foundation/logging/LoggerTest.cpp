@@ -112,6 +112,7 @@ TEST_F(LoggerTest, CeilingSixDropsDebugOnly) {
     ASSERT_TRUE(logger.Init());
     ASSERT_TRUE(logger.SetFilePath(File("a.log").wstring()));
     for (int s = Emergency; s <= Debug; ++s) {
+        EXPECT_EQ(logger.IsEnabled(s), s != Debug) << s;
         logger.LogParts(s, "severity ", s);
     }
     logger.Uninit();
