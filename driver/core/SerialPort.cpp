@@ -165,17 +165,13 @@ UINT CSerialPort::Monitor() {
                 ok = ServiceReceive(failure);
                 // A device that never stops sending must not keep commands from being
                 // written: input has had its turn, now the writer has its.
-                if (ok) {
-                    bool write = false;
-                    {
-                        std::lock_guard<std::mutex> queue(m_queueLock);
-                        write = WriteWanted();
-                    }
-                    if (write)
-                        ok = ServiceWrite(failure);
-                }
+                if (ok)
+                    ok = WriteIfWanted(failure);
                 break;
             case WaitOutcome::Woken:
+                // Input was not waiting when the request woke us: write straight away
+                // instead of going round the loop for another look at the port.
+                ok = WriteIfWanted(failure);
                 break;
             case WaitOutcome::TimedOut:
                 if (outstanding) {
@@ -211,6 +207,15 @@ bool CSerialPort::WriteWanted() const {
             return true;
     }
     return false;
+}
+
+bool CSerialPort::WriteIfWanted(SerialFailure& failure) {
+    bool write = false;
+    {
+        std::lock_guard<std::mutex> queue(m_queueLock);
+        write = WriteWanted();
+    }
+    return !write || ServiceWrite(failure);
 }
 
 bool CSerialPort::ServiceReceive(SerialFailure& failure) {

@@ -71,10 +71,11 @@ private:
     // Returns false when the device has failed.
     bool ServiceReceive(SerialFailure& failure);
     bool ServiceWrite(SerialFailure& failure);
-    bool WriteWanted() const;                 // queue lock held
-    void HandleByte(char b);                  // queue lock held
-    void CompleteFront(bool timedOut);        // queue lock held
-    void ExpireIfDue(Clock::time_point now);  // queue lock held
+    bool WriteIfWanted(SerialFailure& failure);  // no lock held
+    bool WriteWanted() const;                    // queue lock held
+    void HandleByte(char b);                     // queue lock held
+    void CompleteFront(bool timedOut);           // queue lock held
+    void ExpireIfDue(Clock::time_point now);     // queue lock held
     void Post(UINT message, const std::string& bytes, LPARAM lParam);
     void ReportFailure(const SerialFailure& failure, bool fatal);
 
