@@ -149,7 +149,7 @@ int UploadBench(bool quick) {
             std::fprintf(stderr, "trajectory_bench: the driver did not connect\n");
             return 1;
         }
-        const int runs = quick ? 1 : 5;
+        const int runs = quick ? 3 : 5;
         std::vector<double> ratios;
         std::vector<double> gaps;
         double wireS = 0;
