@@ -142,8 +142,8 @@ void CPseudoTerminal::Wake() const {
 }
 
 void CPseudoTerminal::PreferPreciseWakeups() {
-    // Timed waits here end on the system timer's tick; the simulator's short spin before a
-    // due instant does the rest.
+    // Timed waits here end on the system timer's tick; there is no per-thread slack to ask
+    // away.
 }
 
 }  // namespace quorvel::sim

@@ -103,10 +103,13 @@ bool CLogger::IsEnabled(int severity) const noexcept {
 }
 
 void CLogger::Log(int severity, const std::wstring& message) noexcept {
+    if (IsEnabled(severity)) {
+        Write(severity, message);
+    }
+}
+
+void CLogger::Write(int severity, const std::wstring& message) noexcept {
     try {
-        if (!IsEnabled(severity)) {
-            return;
-        }
         const std::wstring line = FormatLine(Platform::Clock().NowUtc(), severity, message);
         Platform::OutputDebugLine(line);
         std::string bytes = ToFileBytes(line + L"\r\n");

@@ -60,6 +60,9 @@ public:
     struct Impl;
 
 private:
+    // Both sinks, for a statement whose severity has passed the test.
+    void Write(int severity, const std::wstring& message) noexcept;
+
     std::unique_ptr<Impl> m_impl;
 };
 
@@ -95,7 +98,7 @@ void CLogger::LogParts(int severity, const Parts&... parts) noexcept {
     try {
         std::wstring text;
         (text.append(ToLogText(parts)), ...);
-        Log(severity, text);
+        Write(severity, text);
     } catch (...) {
         // A statement that cannot be composed is dropped.
     }
