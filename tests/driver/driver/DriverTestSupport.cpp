@@ -36,8 +36,12 @@ LRESULT CRecordingOwner::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
         default:
             break;
     }
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_log.push_back(n);
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_log.push_back(n);
+    }
+    if (onNotification)
+        onNotification(n);
     return 0;
 }
 

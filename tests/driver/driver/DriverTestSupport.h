@@ -40,6 +40,10 @@ public:
     // Pumps this thread's queue until `count` notifications of `message` have arrived.
     bool WaitFor(UINT message, std::size_t count = 1, int timeoutMs = 5000) const;
 
+    // Called on the GUI thread after each notification has been recorded, while its sender
+    // (a worker that sends synchronously) still waits for it.
+    std::function<void(const SNotification&)> onNotification;
+
 private:
     mutable std::mutex m_lock;
     std::vector<SNotification> m_log;

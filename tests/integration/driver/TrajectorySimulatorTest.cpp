@@ -157,6 +157,34 @@ TEST_F(SimulatedTrajectory, CancelledUploadLeavesAPartialTrajectory) {
     EXPECT_EQ(before, sim->ReceivedCount());
 }
 
+// The next pair is queued before the progress notice of the pair just acknowledged, so it
+// reaches the instrument while the owner is still inside that notice; a cancel from inside
+// the notice still stops the upload right after that next pair.
+TEST_F(SimulatedTrajectory, NextPairGoesOutDuringTheProgressNotice) {
+    Start();
+    bool nextPairArrived = false;
+    int notices = 0;
+    owner.onNotification = [&](const SNotification& n) {
+        if (n.message != WM_QUORVEL_TRAJ_PROGRESS || n.lParam != 1)
+            return;
+        ++notices;
+        if (notices == 2) {  // pair 1 acknowledged (the first notice follows the header)
+            nextPairArrived = Pump([&] { return sim->State().trajectoryPairsReceived >= 2; });
+        } else if (notices == 4) {  // pair 3 acknowledged
+            quorvel->CancelTrajectoryUpload();
+        }
+    };
+    ASSERT_EQ(1, Upload(10));
+    ASSERT_TRUE(UploadEnded());
+    PumpFor(50);
+    owner.onNotification = nullptr;
+    EXPECT_TRUE(nextPairArrived);
+    EXPECT_EQ(4, sim->State().trajectoryPairsReceived);
+    EXPECT_EQ((P{{0, 1}, {0, 1}, {10, 1}, {20, 1}, {100, 0}}), Progress());
+    EXPECT_EQ(0, quorvel->IsTrajectoryUploaded());
+    EXPECT_EQ(0u, owner.Count(WM_QUORVEL_TRAJ_UPLOADED));
+}
+
 TEST_F(SimulatedTrajectory, RefusedHeaderEndsWithoutFurtherProgress) {
     SSimulatorOptions options;
     options.faults = {Refuse("T(")};
