@@ -8,8 +8,6 @@
 #include "logging/Logger.h"
 
 Logging::CLogger& ProgramLog();
-// Whether a statement of `severity` is written now.
-bool ProgramLogEnabled(int severity);
 // Where the ceiling is read from (the application object's settings member); nullptr
 // restores the default 6.
 void SetProgramLogCeilingSource(const std::int32_t* ceiling);

@@ -40,7 +40,7 @@ CQuorvelApp::CQuorvelApp(CQuorvelAppOptions options) : m_options(std::move(optio
     m_operatorContext.device = [this] { return m_device.get(); };
     m_operatorContext.settings = [this] { return &m_settings; };
     m_operatorContext.alignment = [this] { return &m_alignment; };
-    m_operatorContext.log = [] { return Suntrack::LogTarget{ProgramLog(), ProgramLogEnabled}; };
+    m_operatorContext.log = [] { return Suntrack::LogTarget{ProgramLog()}; };
 }
 
 CQuorvelApp::~CQuorvelApp() {
@@ -173,7 +173,7 @@ void CQuorvelApp::SaveAllSettings() {
 }
 
 void CQuorvelApp::CalculateAlignmentMatrix() {
-    const Suntrack::LogTarget log{ProgramLog(), ProgramLogEnabled};
+    const Suntrack::LogTarget log{ProgramLog()};
     m_alignment.Calculate(m_settings.AlignmentArray, log);
 }
 

@@ -73,13 +73,12 @@ void Generate700(benchmark::State& state, bool debug) {
     ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
     ::tzset();
     const int ceiling = debug ? Logging::Debug : Logging::Informational;
-    auto test = [ceiling](int severity) { return severity <= ceiling; };
-    Logging::CLogger logger("Quorvel", test);
+    Logging::CLogger logger("Quorvel", [ceiling](int severity) { return severity <= ceiling; });
     const std::filesystem::path file =
         std::filesystem::temp_directory_path() /
         ("quorvel-trajectory-bench-" + std::to_string(::getpid()) + ".log");
     logger.SetFilePath(file.wstring());
-    const Suntrack::LogTarget log{logger, test};
+    const Suntrack::LogTarget log{logger};
     const Suntrack::CAlignmentModel alignment = RotatedAlignment(log);
     const Suntrack::CTrajectoryGenerator generator(log, alignment);
     CBenchPanel panel;
@@ -108,9 +107,9 @@ BENCHMARK(Trajectory700AlignedDebugLog)->Unit(benchmark::kMillisecond);
 void WindowStep(benchmark::State& state) {
     ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
     ::tzset();
-    auto test = [](int severity) { return severity <= Logging::Informational; };
-    Logging::CLogger logger("Quorvel", test);
-    const Suntrack::LogTarget log{logger, test};
+    Logging::CLogger logger("Quorvel",
+                            [](int severity) { return severity <= Logging::Informational; });
+    const Suntrack::LogTarget log{logger};
     const Suntrack::CAlignmentModel alignment;
     const Suntrack::CTrajectoryGenerator generator(log, alignment);
     CBenchPanel panel;

@@ -140,7 +140,7 @@ CHeliostatControlsDlg::CHeliostatControlsDlg(const COperatorContext& context, QW
         if (m_context.log)
             return m_context.log();
         m_ownLog = std::make_unique<Logging::CLogger>("Quorvel", [](int) { return false; });
-        return {*m_ownLog, [](int) { return false; }};
+        return {*m_ownLog};
     }();
     const Suntrack::CAlignmentModel* alignment = m_context.Alignment();
     m_device = std::make_unique<CDeviceAdapter>(m_context);

@@ -295,9 +295,8 @@ int RunTrajectoryCommand(std::span<const std::string> args, std::istream& /*in*/
     }
 
     // The program logs these steps at Debug; a command line has the messages above instead.
-    auto silent = [](int) { return false; };
-    Logging::CLogger logger("Quorvel", silent);
-    const Suntrack::LogTarget log{logger, silent};
+    Logging::CLogger logger("Quorvel", [](int) { return false; });
+    const Suntrack::LogTarget log{logger};
 
     Suntrack::CAlignmentModel alignment;
     if (!alignmentFile.empty()) {

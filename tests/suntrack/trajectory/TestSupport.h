@@ -38,9 +38,7 @@ public:
         std::filesystem::remove(m_path, ignored);
     }
 
-    Suntrack::LogTarget Target() {
-        return {m_logger, [this](int severity) { return severity <= m_ceiling.load(); }};
-    }
+    Suntrack::LogTarget Target() { return {m_logger}; }
     Logging::CLogger& Logger() { return m_logger; }
     void SetCeiling(int ceiling) { m_ceiling = ceiling; }
 
