@@ -43,6 +43,7 @@ protected:
         Platform::SetMessageBoxService(&boxes);
     }
     void TearDown() override {
+        owner.onNotification = nullptr;  // it may refer to a finished test's locals
         quorvel.reset();
         sim.reset();
         Platform::SetClock(nullptr);
@@ -177,7 +178,6 @@ TEST_F(SimulatedTrajectory, NextPairGoesOutDuringTheProgressNotice) {
     ASSERT_EQ(1, Upload(10));
     ASSERT_TRUE(UploadEnded());
     PumpFor(50);
-    owner.onNotification = nullptr;
     EXPECT_TRUE(nextPairArrived);
     EXPECT_EQ(4, sim->State().trajectoryPairsReceived);
     EXPECT_EQ((P{{0, 1}, {0, 1}, {10, 1}, {20, 1}, {100, 0}}), Progress());
