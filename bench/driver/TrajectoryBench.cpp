@@ -76,6 +76,12 @@ public:
     int shown = 0;
 };
 
+// The wire time of one command and its acknowledgement: the line and its carriage return
+// one way, "1" and its carriage return the other, 10 bits a byte.
+double WireSeconds(const std::string& line) {
+    return static_cast<double>(line.size() + 1 + 2) * 10.0 / kBaud;
+}
+
 double Percentile(std::vector<double> v, double p) {
     if (v.empty())
         return 0;
@@ -166,22 +172,17 @@ int UploadBench(bool quick) {
                 break;
             }
             const double totalS = std::chrono::duration<double>(SteadyClock::now() - begin).count();
-            // Every byte on the wire: each received line and its carriage return one way,
-            // each "1" reply and its carriage return the other.
-            std::size_t bytes = 0;
             const auto log = sim->CommandLog();
+            wireS = 0;
             for (std::size_t i = logBefore; i < log.size(); ++i)
-                bytes += log[i].text.size() + 1 + 2;
-            wireS = static_cast<double>(bytes) * 10.0 / kBaud;
+                wireS += WireSeconds(log[i].text);
             // From one pair's arrival at the instrument to the next: the pair's wire time
             // (line and reply) plus everything else of one round trip. That excess is what
             // the ratio above is made of; its spread tells steady cost from rare stalls.
             for (std::size_t i = logBefore + 2; i < log.size(); ++i) {
                 const double intervalUs =
                     static_cast<double>(log[i].monotonicNs - log[i - 1].monotonicNs) / 1e3;
-                const double pairWireUs =
-                    static_cast<double>(log[i].text.size() + 1 + 2) * 10.0 / kBaud * 1e6;
-                beyondWireUs.push_back(intervalUs - pairWireUs);
+                beyondWireUs.push_back(intervalUs - WireSeconds(log[i].text) * 1e6);
             }
             ratios.push_back(totalS / wireS);
             gaps.push_back(gapMs);
