@@ -40,13 +40,7 @@ public:
 };
 
 SYSTEMTIME Local(int y, int mo, int d, int h, int mi) {
-    SYSTEMTIME t{};
-    t.wYear = static_cast<WORD>(y);
-    t.wMonth = static_cast<WORD>(mo);
-    t.wDay = static_cast<WORD>(d);
-    t.wHour = static_cast<WORD>(h);
-    t.wMinute = static_cast<WORD>(mi);
-    return t;
+    return Platform::MakeSystemTime(y, mo, d, h, mi);
 }
 
 Suntrack::TrajectorySettings Zurich() {

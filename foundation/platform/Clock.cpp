@@ -171,6 +171,19 @@ void RemoveClockChangeListener(std::uint64_t id) {
 
 // ---- calendar -------------------------------------------------------------------------
 
+SYSTEMTIME MakeSystemTime(int year, int month, int day, int hour, int minute, int second,
+                          int milliseconds) {
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(year);
+    st.wMonth = static_cast<WORD>(month);
+    st.wDay = static_cast<WORD>(day);
+    st.wHour = static_cast<WORD>(hour);
+    st.wMinute = static_cast<WORD>(minute);
+    st.wSecond = static_cast<WORD>(second);
+    st.wMilliseconds = static_cast<WORD>(milliseconds);
+    return st;
+}
+
 Ticks SystemTimeToTicks(const SYSTEMTIME& utc) {
     if (utc.wYear < 1601 || utc.wMonth < 1 || utc.wMonth > 12 || utc.wDay < 1 ||
         utc.wDay > DaysInMonth(utc.wYear, utc.wMonth) || utc.wHour > 23 || utc.wMinute > 59 ||

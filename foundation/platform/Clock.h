@@ -84,6 +84,11 @@ void RemoveClockChangeListener(std::uint64_t id);
 SYSTEMTIME GetSystemTimeUtc();
 SYSTEMTIME GetLocalTime();
 
+// A SYSTEMTIME from calendar fields, in whatever frame the caller means (UTC or local). The
+// fields are not checked and the day of week stays 0: the conversions below ignore it.
+SYSTEMTIME MakeSystemTime(int year, int month, int day, int hour = 0, int minute = 0,
+                          int second = 0, int milliseconds = 0);
+
 // UTC SYSTEMTIME <-> ticks. The day of week is filled in on the way out.
 Ticks SystemTimeToTicks(const SYSTEMTIME& utc);
 SYSTEMTIME TicksToSystemTime(Ticks utc);

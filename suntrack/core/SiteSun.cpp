@@ -51,10 +51,7 @@ LocalSunEvent ToLocalEvent(const SunEvent& e) {
     if (e.valid != 1) {
         return out;
     }
-    SYSTEMTIME date{};
-    date.wYear = static_cast<WORD>(e.year);
-    date.wMonth = static_cast<WORD>(e.month);
-    date.wDay = static_cast<WORD>(e.day);
+    const SYSTEMTIME date = Platform::MakeSystemTime(e.year, e.month, e.day);
     // Hour, minute and second are added as numbers so that a second of 59.99999 rounded up
     // to 60 by the calendar conversion still lands on the right instant.
     out.utcSeconds = UtcToSeconds(date) + static_cast<std::int64_t>(e.hour) * 3600 +
@@ -103,10 +100,7 @@ LocalRiseSet SunRiseSetForLocalDate(const SiteParameters& site, int year, int mo
     LocalRiseSet found;
     // The local date spans parts of the UTC dates before, of and after it (offsets reach
     // -12 h and +14 h); each of those UTC dates has at most one rise and one set.
-    SYSTEMTIME localDate{};
-    localDate.wYear = static_cast<WORD>(year);
-    localDate.wMonth = static_cast<WORD>(month);
-    localDate.wDay = static_cast<WORD>(day);
+    const SYSTEMTIME localDate = Platform::MakeSystemTime(year, month, day);
     if (Platform::SystemTimeToTicks(localDate) == 0) {
         return found;  // not a calendar date
     }

@@ -72,14 +72,10 @@ constexpr std::array<SiteEdit, 6> kSiteEdits{{
 // The date/time controls hold wall-clock fields of local civil time; Qt is told UTC so that
 // it applies no daylight-saving rule of its own to them.
 SYSTEMTIME ToSystemTime(const QDateTime& dt) {
-    SYSTEMTIME t{};
-    t.wYear = static_cast<WORD>(dt.date().year());
-    t.wMonth = static_cast<WORD>(dt.date().month());
-    t.wDay = static_cast<WORD>(dt.date().day());
+    SYSTEMTIME t =
+        Platform::MakeSystemTime(dt.date().year(), dt.date().month(), dt.date().day(),
+                                 dt.time().hour(), dt.time().minute(), dt.time().second());
     t.wDayOfWeek = static_cast<WORD>(dt.date().dayOfWeek() % 7);
-    t.wHour = static_cast<WORD>(dt.time().hour());
-    t.wMinute = static_cast<WORD>(dt.time().minute());
-    t.wSecond = static_cast<WORD>(dt.time().second());
     return t;
 }
 

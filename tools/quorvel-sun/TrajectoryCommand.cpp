@@ -14,6 +14,7 @@
 #include "core/SunPosition.h"
 #include "core/TrajectoryGenerator.h"
 #include "logging/Logger.h"
+#include "platform/Clock.h"
 #include "platform/TextConvert.h"
 
 namespace QuorvelSun {
@@ -116,14 +117,7 @@ std::optional<SYSTEMTIME> ParseLocalDateTime(std::string_view text) {
         day > DaysInMonth(year, month) || hour > 23 || minute > 59 || second > 59) {
         return std::nullopt;
     }
-    SYSTEMTIME t{};
-    t.wYear = static_cast<WORD>(year);
-    t.wMonth = static_cast<WORD>(month);
-    t.wDay = static_cast<WORD>(day);
-    t.wHour = static_cast<WORD>(hour);
-    t.wMinute = static_cast<WORD>(minute);
-    t.wSecond = static_cast<WORD>(second);
-    return t;
+    return Platform::MakeSystemTime(year, month, day, hour, minute, second);
 }
 
 std::string FormatLocalDateTime(const SYSTEMTIME& t) {

@@ -60,14 +60,7 @@ std::optional<SYSTEMTIME> ParseLocalStamp(const std::string& date, const std::st
         hour > 23 || minute > 59 || second > 59) {
         return std::nullopt;
     }
-    SYSTEMTIME t{};
-    t.wYear = static_cast<WORD>(year);
-    t.wMonth = static_cast<WORD>(month);
-    t.wDay = static_cast<WORD>(day);
-    t.wHour = static_cast<WORD>(hour);
-    t.wMinute = static_cast<WORD>(minute);
-    t.wSecond = static_cast<WORD>(second);
-    return t;
+    return Platform::MakeSystemTime(year, month, day, hour, minute, second);
 }
 
 bool ParseTrajectoryFile(std::istream& in, STrajectoryFile& file, std::string& error) {

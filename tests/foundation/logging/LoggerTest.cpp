@@ -19,15 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 Platform::Ticks TicksOf(int y, int mo, int d, int h, int mi, int s, int ms) {
-    SYSTEMTIME st{};
-    st.wYear = static_cast<WORD>(y);
-    st.wMonth = static_cast<WORD>(mo);
-    st.wDay = static_cast<WORD>(d);
-    st.wHour = static_cast<WORD>(h);
-    st.wMinute = static_cast<WORD>(mi);
-    st.wSecond = static_cast<WORD>(s);
-    st.wMilliseconds = static_cast<WORD>(ms);
-    return Platform::SystemTimeToTicks(st);
+    return Platform::SystemTimeToTicks(Platform::MakeSystemTime(y, mo, d, h, mi, s, ms));
 }
 
 // Reads the whole file as UTF-16 LE.

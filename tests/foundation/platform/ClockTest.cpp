@@ -12,15 +12,7 @@ using namespace Platform;
 namespace {
 
 SYSTEMTIME Make(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
-    SYSTEMTIME st{};
-    st.wYear = static_cast<WORD>(y);
-    st.wMonth = static_cast<WORD>(mo);
-    st.wDay = static_cast<WORD>(d);
-    st.wHour = static_cast<WORD>(h);
-    st.wMinute = static_cast<WORD>(mi);
-    st.wSecond = static_cast<WORD>(s);
-    st.wMilliseconds = static_cast<WORD>(ms);
-    return st;
+    return MakeSystemTime(y, mo, d, h, mi, s, ms);
 }
 
 // Runs a test body under a time zone and restores the previous one.

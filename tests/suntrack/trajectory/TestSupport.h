@@ -160,14 +160,7 @@ inline constexpr const char* kKolkataTz = "IST-5:30";
 inline constexpr const char* kUtcTz = "UTC0";
 
 inline SYSTEMTIME Local(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-    SYSTEMTIME t{};
-    t.wYear = static_cast<WORD>(y);
-    t.wMonth = static_cast<WORD>(mo);
-    t.wDay = static_cast<WORD>(d);
-    t.wHour = static_cast<WORD>(h);
-    t.wMinute = static_cast<WORD>(mi);
-    t.wSecond = static_cast<WORD>(s);
-    return t;
+    return Platform::MakeSystemTime(y, mo, d, h, mi, s);
 }
 
 // Seconds since 1970 UTC -> ticks of the process clock.
