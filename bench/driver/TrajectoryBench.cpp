@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "InstrumentSimulator.h"
+#include "UploadFigures.h"
 #include "core/Quorvel.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
@@ -33,9 +34,9 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 constexpr unsigned kPort = 22;
-constexpr int kPairs = 700;
-constexpr unsigned kBaud = 115200;
-constexpr double kUploadRatioLimit = 1.10;
+using uploadbench::kBaud;
+using uploadbench::kPairs;
+using uploadbench::Percentile;
 constexpr double kLoopGapLimitMs = 20.0;
 constexpr double kLateP95LimitMs = 5.0;
 
@@ -75,19 +76,6 @@ public:
     }
     int shown = 0;
 };
-
-// The wire time of one command and its acknowledgement: the line and its carriage return
-// one way, "1" and its carriage return the other, 10 bits a byte.
-double WireSeconds(const std::string& line) {
-    return static_cast<double>(line.size() + 1 + 2) * 10.0 / kBaud;
-}
-
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size())))];
-}
 
 std::unique_ptr<quorvel::sim::CInstrumentSimulator> StartSimulator(unsigned baud) {
     quorvel::sim::SSimulatorOptions options;
@@ -157,10 +145,8 @@ int UploadBench(bool quick) {
             return 1;
         }
         const int runs = quick ? 3 : 5;
-        std::vector<double> ratios;
+        uploadbench::CUploadFigures figures;
         std::vector<double> gaps;
-        std::vector<double> beyondWireUs;  // per pair, all runs: see below
-        double wireS = 0;
         for (int run = 0; run < runs && rc == 0; ++run) {
             const std::size_t logBefore = sim->ReceivedCount();
             const auto begin = SteadyClock::now();
@@ -172,32 +158,13 @@ int UploadBench(bool quick) {
                 break;
             }
             const double totalS = std::chrono::duration<double>(SteadyClock::now() - begin).count();
-            const auto log = sim->CommandLog();
-            wireS = 0;
-            for (std::size_t i = logBefore; i < log.size(); ++i)
-                wireS += WireSeconds(log[i].text);
-            // From one pair's arrival at the instrument to the next: the pair's wire time
-            // (line and reply) plus everything else of one round trip. That excess is what
-            // the ratio above is made of; its spread tells steady cost from rare stalls.
-            for (std::size_t i = logBefore + 2; i < log.size(); ++i) {
-                const double intervalUs =
-                    static_cast<double>(log[i].monotonicNs - log[i - 1].monotonicNs) / 1e3;
-                beyondWireUs.push_back(intervalUs - WireSeconds(log[i].text) * 1e6);
-            }
-            ratios.push_back(totalS / wireS);
+            figures.AddRun(sim->CommandLog(), logBefore, totalS);
             gaps.push_back(gapMs);
         }
         if (rc == 0) {
             std::printf("trajectory_bench: upload of %d pairs at %u baud (wire time %.3f s)%s\n",
-                        kPairs, kBaud, wireS, quick ? " (quick run)" : "");
-            const double ratio = Percentile(ratios, 0.5);
-            std::printf("  total / wire time: %.3f (median of %zu); limit %.2f; ratio %.3f\n",
-                        ratio, ratios.size(), kUploadRatioLimit, ratio / kUploadRatioLimit);
-            std::printf(
-                "  one pair to the next at the instrument, beyond the pair's wire time: median "
-                "%.0f us, 90th percentile %.0f us, 99th percentile %.0f us\n",
-                Percentile(beyondWireUs, 0.5), Percentile(beyondWireUs, 0.9),
-                Percentile(beyondWireUs, 0.99));
+                        kPairs, kBaud, figures.wireS, quick ? " (quick run)" : "");
+            figures.Print("limit");
             const double gap = *std::max_element(gaps.begin(), gaps.end());
             std::printf(
                 "  longest GUI loop gap during the upload: %.2f ms; limit %.0f ms; "

@@ -16,7 +16,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -25,18 +24,17 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "InstrumentSimulator.h"
+#include "UploadFigures.h"
 #include "platform/Paths.h"
 
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 constexpr unsigned kPort = 23;
-constexpr int kPairs = 700;
-constexpr unsigned kBaud = 115200;
-constexpr double kUploadRatioLimit = 1.10;
+using uploadbench::kBaud;
+using uploadbench::kPairs;
 
 // A queue with a condition variable, the shape of both hand-offs that do not go through the
 // monitor's poll: replies to the window thread, the acknowledgement to the upload thread.
@@ -148,17 +146,6 @@ int OpenLine() {
     return fd;
 }
 
-double WireSeconds(const std::string& line) {
-    return static_cast<double>(line.size() + 1 + 2) * 10.0 / kBaud;
-}
-
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size())))];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -179,8 +166,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "upload_floor_bench: the simulator's line did not open\n");
         return 1;
     }
-    std::vector<double> ratios;
-    std::vector<double> beyondWireUs;
+    uploadbench::CUploadFigures figures;
     int refused = 0;
     {
         CHandOff replies;
@@ -212,16 +198,7 @@ int main(int argc, char** argv) {
             });
             upload.join();
             const double totalS = std::chrono::duration<double>(SteadyClock::now() - begin).count();
-            const auto log = sim.CommandLog();
-            double wireS = 0;
-            for (std::size_t i = logBefore; i < log.size(); ++i)
-                wireS += WireSeconds(log[i].text);
-            for (std::size_t i = logBefore + 2; i < log.size(); ++i) {
-                const double intervalUs =
-                    static_cast<double>(log[i].monotonicNs - log[i - 1].monotonicNs) / 1e3;
-                beyondWireUs.push_back(intervalUs - WireSeconds(log[i].text) * 1e6);
-            }
-            ratios.push_back(totalS / wireS);
+            figures.AddRun(sim.CommandLog(), logBefore, totalS);
         }
         replies.Put("stop");
         window.join();
@@ -231,16 +208,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "upload_floor_bench: %d commands were not acknowledged\n", refused);
         return 1;
     }
-    const double ratio = Percentile(ratios, 0.5);
     std::printf("upload_floor_bench: %d pairs at %u baud through bare threads, no driver\n", kPairs,
                 kBaud);
-    std::printf(
-        "  total / wire time: %.3f (median of %zu); trajectory_bench's limit %.2f; ratio %.3f\n",
-        ratio, ratios.size(), kUploadRatioLimit, ratio / kUploadRatioLimit);
-    std::printf(
-        "  one pair to the next at the instrument, beyond the pair's wire time: median %.0f us, "
-        "90th percentile %.0f us, 99th percentile %.0f us\n",
-        Percentile(beyondWireUs, 0.5), Percentile(beyondWireUs, 0.9),
-        Percentile(beyondWireUs, 0.99));
+    figures.Print("trajectory_bench's limit");
     return 0;
 }
