@@ -19,6 +19,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -66,8 +67,10 @@ private:
 class CBareMonitor {
 public:
     CBareMonitor(int fd, CHandOff& replies) : m_fd(fd), m_replies(replies) {
-        if (::pipe2(m_wake, O_NONBLOCK | O_CLOEXEC) != 0)
-            m_wake[0] = m_wake[1] = -1;
+        if (::pipe2(m_wake, O_NONBLOCK | O_CLOEXEC) != 0) {
+            std::perror("upload_floor_bench: pipe2");
+            std::exit(1);  // without its wake-up the monitor would never write
+        }
         m_thread = std::thread([this] { Run(); });
     }
     ~CBareMonitor() {
@@ -172,7 +175,8 @@ int main(int argc, char** argv) {
         CHandOff replies;
         CHandOff acks;
         CBareMonitor monitor(fd, replies);
-        // The window thread: every reply becomes the upload thread's acknowledgement.
+        // The window thread: every reply becomes the upload thread's acknowledgement. The
+        // instrument never answers "stop", so the bench can use it to end the thread.
         std::thread window([&] {
             for (;;) {
                 std::string reply = replies.Take();
