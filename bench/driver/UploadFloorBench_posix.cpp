@@ -11,6 +11,8 @@
 //
 // Prints total time / wire time for 700 pairs (median of five uploads, one with --quick) and
 // each pair's round trip beyond its wire time, next to trajectory_bench's limit of 1.10.
+// idle-polling.sh (next to this file) runs either benchmark with the CPUs kept from halting
+// when idle, which separates the host's wake-up latency from everything else.
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
