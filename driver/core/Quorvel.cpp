@@ -33,6 +33,20 @@ void LogSend(const std::string& command) {
     DllLog(Logging::Debug, L"Sending command - \"", WidenAscii(command), L"\"");
 }
 
+// A motion command "X(a,b[,c]<tail>)": its numbers with three decimals, `tail` before the
+// closing bracket.
+std::string MotionCommand(char name, std::initializer_list<double> values, const char* tail) {
+    std::string command(1, name);
+    command += '(';
+    const char* separator = "";
+    for (double v : values) {
+        command += separator;
+        command += FormatFixed(v, 3);
+        separator = ",";
+    }
+    return command + tail + ")";
+}
+
 }  // namespace
 
 CQuorvel::CQuorvel(CWnd* pOwner)
@@ -332,44 +346,27 @@ int CQuorvel::Home() {
 }
 
 int CQuorvel::MoveAbs(double dAzimuth, double dZenith) {
-    if (m_bBusy || !m_bConnected || !AllFinite({dAzimuth, dZenith}))
-        return 0;
-    const std::string command =
-        "P(" + FormatFixed(dAzimuth, 3) + "," + FormatFixed(dZenith, 3) + ")";
-    SetStatus(MOVING, 0);
-    LogSend(command);
-    QueueCommand(command.c_str(), WM_QUORVEL_MOVE);
-    return 1;
+    return SendMotion('P', {dAzimuth, dZenith}, "", MOVING);
 }
 
 int CQuorvel::MoveAbs(double dAzimuth, double dZenith, double dVelocity) {
-    if (m_bBusy || !m_bConnected || !AllFinite({dAzimuth, dZenith, dVelocity}))
-        return 0;
-    const std::string command = "P(" + FormatFixed(dAzimuth, 3) + "," + FormatFixed(dZenith, 3) +
-                                "," + FormatFixed(dVelocity, 3) + ")";
-    SetStatus(MOVING, 0);
-    LogSend(command);
-    QueueCommand(command.c_str(), WM_QUORVEL_MOVE);
-    return 1;
+    return SendMotion('P', {dAzimuth, dZenith, dVelocity}, "", MOVING);
 }
 
 int CQuorvel::MoveRel(double dAzimuth, double dZenith, double dVelocity) {
-    if (m_bBusy || !m_bConnected || !AllFinite({dAzimuth, dZenith, dVelocity}))
-        return 0;
-    const std::string command = "P(" + FormatFixed(dAzimuth, 3) + "," + FormatFixed(dZenith, 3) +
-                                "," + FormatFixed(dVelocity, 3) + ",1)";
-    SetStatus(MOVING, 0);
-    LogSend(command);
-    QueueCommand(command.c_str(), WM_QUORVEL_MOVE);
-    return 1;
+    return SendMotion('P', {dAzimuth, dZenith, dVelocity}, ",1", MOVING);
 }
 
 int CQuorvel::MoveVel(double dAzimuthRate, double dZenithRate) {
-    if (m_bBusy || !m_bConnected || !AllFinite({dAzimuthRate, dZenithRate}))
+    return SendMotion('V', {dAzimuthRate, dZenithRate}, "", JOGGING);
+}
+
+int CQuorvel::SendMotion(char name, std::initializer_list<double> values, const char* tail,
+                         unsigned long nStatusBit) {
+    if (m_bBusy || !m_bConnected || !AllFinite(values))
         return 0;
-    const std::string command =
-        "V(" + FormatFixed(dAzimuthRate, 3) + "," + FormatFixed(dZenithRate, 3) + ")";
-    SetStatus(JOGGING, 0);
+    const std::string command = MotionCommand(name, values, tail);
+    SetStatus(nStatusBit, 0);
     LogSend(command);
     QueueCommand(command.c_str(), WM_QUORVEL_MOVE);
     return 1;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <bitset>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -114,6 +115,10 @@ private:
     LRESULT Notify(UINT message, WPARAM wParam, LPARAM lParam);
     void ReportError(CWnd* pReceiver, int nCode, const wchar_t* pszText);
     void QueueCommand(const char* pszCommand, UINT nReplyMessage);
+    // The motion commands: refused (0) while busy, disconnected or given a number that is not
+    // finite; otherwise the status bit is set, the command logged and queued (1).
+    int SendMotion(char name, std::initializer_list<double> values, const char* tail,
+                   unsigned long nStatusBit);
     // Handles the common "1"-acknowledged reply; true when it was "1".
     bool CheckAcknowledged(const CStringW& reply, LPARAM timedOut, const wchar_t* timeoutLog,
                            const wchar_t* timeoutText, const wchar_t* invalidLogPrefix,
