@@ -311,14 +311,8 @@ void CAlignmentCalibrationDlg::RunCapture(Suntrack::SiteParameters site) {
 
 void CAlignmentCalibrationDlg::OnJogPress(int id) {
     NormaliseVelocity();
-    const double v = static_cast<double>(m_slider->value()) / kSliderScale;
-    CQuorvel* device = m_context.Device();
-    if (!device)
-        return;
-    double azimuthRate = 0.0;
-    double zenithRate = 0.0;
-    if (JogButtons::RatesFor(id, v, azimuthRate, zenithRate))
-        device->MoveVel(azimuthRate, zenithRate);
+    JogButtons::Press(m_context.Device(), id,
+                      static_cast<double>(m_slider->value()) / kSliderScale);
 }
 
 void CAlignmentCalibrationDlg::OnJogRelease(int id) {

@@ -2,6 +2,8 @@
 // share: the same control ids in both templates, the same direction per button.
 #pragma once
 
+#include "core/Quorvel.h"
+
 namespace JogButtons {
 
 constexpr int kZenithPlus = 1028;
@@ -34,6 +36,15 @@ inline bool RatesFor(int id, double velocity, double& azimuthRate, double& zenit
         default:
             return false;
     }
+}
+
+// Pressing button `id`: the device jogs at `velocity` degrees per second in the button's
+// direction. Nothing for another control or without a device.
+inline void Press(CQuorvel* device, int id, double velocity) {
+    double azimuthRate = 0.0;
+    double zenithRate = 0.0;
+    if (device != nullptr && RatesFor(id, velocity, azimuthRate, zenithRate))
+        device->MoveVel(azimuthRate, zenithRate);
 }
 
 }  // namespace JogButtons

@@ -240,14 +240,8 @@ void CManualControlsDlg::OnHome() {
 
 void CManualControlsDlg::OnJogPress(int id) {
     NormaliseField(IDC_JOG_VELOCITY);
-    const double v = static_cast<double>(m_slider->value()) / kSliderScale;
-    CQuorvel* device = m_context.Device();
-    if (!device)
-        return;
-    double azimuthRate = 0.0;
-    double zenithRate = 0.0;
-    if (JogButtons::RatesFor(id, v, azimuthRate, zenithRate))
-        device->MoveVel(azimuthRate, zenithRate);
+    JogButtons::Press(m_context.Device(), id,
+                      static_cast<double>(m_slider->value()) / kSliderScale);
 }
 
 void CManualControlsDlg::OnJogRelease(int id) {
