@@ -5,6 +5,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "AckTexts.h"
 #include "DllLog.h"
 #include "ProtocolText.h"
 #include "ReplyMailbox.h"
@@ -218,17 +219,16 @@ void CQuorvel::ClearStatus(unsigned long nBit) {
     NotifyStatus(snapshot);
 }
 
-bool CQuorvel::CheckAcknowledged(const CStringW& reply, LPARAM timedOut, const wchar_t* timeoutLog,
-                                 const wchar_t* timeoutText, const wchar_t* invalidLogPrefix,
-                                 int nInvalidCode, const wchar_t* invalidText) {
+bool CQuorvel::CheckAcknowledged(const CStringW& reply, LPARAM timedOut,
+                                 const QuorvelDriver::SAckTexts& texts) {
     if (timedOut) {
-        DllLog(Logging::Warning, timeoutLog);
-        ReportError(m_pOwner, 0, timeoutText);
+        DllLog(Logging::Warning, texts.timedOutLog);
+        ReportError(m_pOwner, 0, texts.timedOutError);
         return false;
     }
     if (reply != L"1") {
-        DllLog(Logging::Warning, invalidLogPrefix, reply, L"\").");
-        ReportError(m_pOwner, nInvalidCode, invalidText);
+        DllLog(Logging::Warning, texts.invalidLog, reply, L"\").");
+        ReportError(m_pOwner, texts.invalidCode, texts.invalidError);
         return false;
     }
     return true;
@@ -452,10 +452,7 @@ std::bitset<7> CQuorvel::GetStatus(int bCached) {
 
 LRESULT CQuorvel::OnQuorvelHome(WPARAM wParam, LPARAM lParam) {
     const std::unique_ptr<CStringW> reply = m_pMailbox->Adopt(wParam);
-    if (CheckAcknowledged(*reply, lParam, L"Timed out starting homing command.",
-                          L"Homing command timed out.",
-                          L"Homing command returned an invalid response (\"", 2,
-                          L"Homing command returned an invalid response.")) {
+    if (CheckAcknowledged(*reply, lParam, QuorvelDriver::kHomeAck)) {
         SetStatus(HOMING, 1);
     }
     return 0;
@@ -521,10 +518,7 @@ LRESULT CQuorvel::OnQuorvelGetVelocity(WPARAM wParam, LPARAM lParam) {
 
 LRESULT CQuorvel::OnQuorvelStop(WPARAM wParam, LPARAM lParam) {
     const std::unique_ptr<CStringW> reply = m_pMailbox->Adopt(wParam);
-    if (CheckAcknowledged(*reply, lParam, L"Timed out stopping the Quorvel.",
-                          L"Stop command timed out.",
-                          L"Stop command returned an invalid response (\"", 2,
-                          L"Stop command returned an invalid response.")) {
+    if (CheckAcknowledged(*reply, lParam, QuorvelDriver::kStopAck)) {
         SetStatus(IDLE, 1);
     }
     return 0;
@@ -532,10 +526,7 @@ LRESULT CQuorvel::OnQuorvelStop(WPARAM wParam, LPARAM lParam) {
 
 LRESULT CQuorvel::OnQuorvelStopTraj1(WPARAM wParam, LPARAM lParam) {
     const std::unique_ptr<CStringW> reply = m_pMailbox->Adopt(wParam);
-    if (CheckAcknowledged(*reply, lParam, L"Timed out stopping the Quorvel.",
-                          L"Stop command timed out.",
-                          L"Stop command returned an invalid response (\"", 2,
-                          L"Stop command returned an invalid response.")) {
+    if (CheckAcknowledged(*reply, lParam, QuorvelDriver::kStopAck)) {
         ClearStatus(MOVING);
         ClearStatus(JOGGING);
     }
@@ -544,10 +535,7 @@ LRESULT CQuorvel::OnQuorvelStopTraj1(WPARAM wParam, LPARAM lParam) {
 
 LRESULT CQuorvel::OnQuorvelStopTraj2(WPARAM wParam, LPARAM lParam) {
     const std::unique_ptr<CStringW> reply = m_pMailbox->Adopt(wParam);
-    if (CheckAcknowledged(*reply, lParam, L"Timed out stopping the Quorvel.",
-                          L"Stop command timed out.",
-                          L"Stop command returned an invalid response (\"", 2,
-                          L"Stop command returned an invalid response.")) {
+    if (CheckAcknowledged(*reply, lParam, QuorvelDriver::kStopAck)) {
         ClearStatus(TRAJECTORY);
     }
     return 0;
@@ -555,10 +543,7 @@ LRESULT CQuorvel::OnQuorvelStopTraj2(WPARAM wParam, LPARAM lParam) {
 
 LRESULT CQuorvel::OnQuorvelSetOffset(WPARAM wParam, LPARAM lParam) {
     const std::unique_ptr<CStringW> reply = m_pMailbox->Adopt(wParam);
-    CheckAcknowledged(*reply, lParam, L"Timed out setting the offset.",
-                      L"Set offset command timed out.",
-                      L"Set offset command returned an invalid response (\"", 5,
-                      L"Set offset command returned an invalid response.");
+    CheckAcknowledged(*reply, lParam, QuorvelDriver::kSetOffsetAck);
     return 0;
 }
 

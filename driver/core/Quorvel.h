@@ -27,6 +27,7 @@ class CSettingsStorage;
 namespace QuorvelDriver {
 class CReplyMailbox;
 class CSerialPort;
+struct SAckTexts;
 }  // namespace QuorvelDriver
 
 class QUORVELDLL_API CQuorvel : public CWnd {
@@ -120,9 +121,8 @@ private:
     int SendMotion(char name, std::initializer_list<double> values, const char* tail,
                    unsigned long nStatusBit);
     // Handles the common "1"-acknowledged reply; true when it was "1".
-    bool CheckAcknowledged(const CStringW& reply, LPARAM timedOut, const wchar_t* timeoutLog,
-                           const wchar_t* timeoutText, const wchar_t* invalidLogPrefix,
-                           int nInvalidCode, const wchar_t* invalidText);
+    bool CheckAcknowledged(const CStringW& reply, LPARAM timedOut,
+                           const QuorvelDriver::SAckTexts& texts);
     void PositionReply(CWnd* pReceiver, const CStringW& reply, LPARAM timedOut);
     void ClosePort();
     void RunUpload();

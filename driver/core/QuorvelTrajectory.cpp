@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "AckTexts.h"
 #include "DllLog.h"
 #include "ProtocolText.h"
 #include "Quorvel.h"
@@ -290,10 +291,7 @@ void CQuorvel::RunTimedStart() {
 LRESULT CQuorvel::OnQuorvelTrajLoad(WPARAM wParam, LPARAM lParam) {
     const std::unique_ptr<CStringW> reply = m_pMailbox->Adopt(wParam);
     m_bLoadOk = 0;
-    if (CheckAcknowledged(*reply, lParam, L"Timed out starting a trajectory load.",
-                          L"Trajectory load command timed out.",
-                          L"Trajectory load command returned an invalid response (\"", 2,
-                          L"Trajectory load command returned an invalid response.")) {
+    if (CheckAcknowledged(*reply, lParam, QuorvelDriver::kTrajectoryLoadAck)) {
         m_bLoadOk = 1;
     }
     m_hLoadAck->Set();
@@ -303,10 +301,7 @@ LRESULT CQuorvel::OnQuorvelTrajLoad(WPARAM wParam, LPARAM lParam) {
 LRESULT CQuorvel::OnQuorvelTrajPair(WPARAM wParam, LPARAM lParam) {
     const std::unique_ptr<CStringW> reply = m_pMailbox->Adopt(wParam);
     m_bPairOk = 0;
-    if (CheckAcknowledged(*reply, lParam, L"Timed out loading a trajectory pair.",
-                          L"Trajectory pair loading command timed out.",
-                          L"Trajectory load pair command returned an invalid response (\"", 3,
-                          L"Trajectory load pair command returned an invalid response.")) {
+    if (CheckAcknowledged(*reply, lParam, QuorvelDriver::kTrajectoryPairAck)) {
         m_bPairOk = 1;
     }
     m_hPairAck->Set();
@@ -316,10 +311,7 @@ LRESULT CQuorvel::OnQuorvelTrajPair(WPARAM wParam, LPARAM lParam) {
 LRESULT CQuorvel::OnQuorvelTrajectory(WPARAM wParam, LPARAM lParam) {
     const std::unique_ptr<CStringW> reply = m_pMailbox->Adopt(wParam);
     m_bInitOk = 0;
-    if (CheckAcknowledged(*reply, lParam, L"Timed out initializing a trajectory.",
-                          L"Trajectory initialization command timed out.",
-                          L"Trajectory initialization command returned an invalid response (\"", 4,
-                          L"Trajectory initialization command returned an invalid response.")) {
+    if (CheckAcknowledged(*reply, lParam, QuorvelDriver::kTrajectoryInitAck)) {
         SetStatus(WAITING, 0);
         m_bInitOk = 1;
     }
@@ -329,10 +321,7 @@ LRESULT CQuorvel::OnQuorvelTrajectory(WPARAM wParam, LPARAM lParam) {
 
 LRESULT CQuorvel::OnQuorvelTrajectoryGo(WPARAM wParam, LPARAM lParam) {
     const std::unique_ptr<CStringW> reply = m_pMailbox->Adopt(wParam);
-    if (CheckAcknowledged(*reply, lParam, L"Timed out starting a trajectory.",
-                          L"Trajectory start command timed out.",
-                          L"Trajectory start command returned an invalid response (\"", 2,
-                          L"Trajectory start command returned an invalid response.")) {
+    if (CheckAcknowledged(*reply, lParam, QuorvelDriver::kTrajectoryGoAck)) {
         SetStatus(TRAJECTORY, 1);
     }
     return 0;
