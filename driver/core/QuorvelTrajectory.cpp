@@ -141,10 +141,14 @@ int CQuorvel::CancelTrajectory() {
     return 1;
 }
 
+// The GUI thread may be pumping until a worker has ended (SetTrajectory right after the
+// uploaded notice, the destructor): the worker's last act wakes it with an empty message, so
+// it does not sleep until its next periodic look (10 ms, on every new trajectory).
 UINT CQuorvel::LoadTrajectoryThread(void* pParam) {
     auto* self = static_cast<CQuorvel*>(pParam);
     self->RunUpload();
     self->m_bUploadRunning = false;
+    self->PostMessage(WM_NULL, 0, 0);
     return 0;
 }
 
@@ -152,6 +156,7 @@ UINT CQuorvel::StartTrajectoryThread(void* pParam) {
     auto* self = static_cast<CQuorvel*>(pParam);
     self->RunTimedStart();
     self->m_bStartRunning = false;
+    self->PostMessage(WM_NULL, 0, 0);
     return 0;
 }
 

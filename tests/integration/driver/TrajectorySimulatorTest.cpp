@@ -12,6 +12,7 @@
 #include "DriverTestSupport.h"
 #include "InstrumentSimulator.h"
 #include "platform/Paths.h"
+#include "platform/Wnd.h"
 
 namespace {
 
@@ -131,6 +132,18 @@ TEST_F(SimulatedTrajectory, ProgressOfFourPairsAndOfOne) {
     EXPECT_EQ((P{{0, 1}, {0, 1}, {100, 0}}), Progress());
     EXPECT_EQ(1u, owner.Count(WM_QUORVEL_TRAJ_UPLOADED));
     EXPECT_TRUE(owner.Of(WM_QUORVEL_ERROR).empty());
+}
+
+// A new trajectory right after the uploaded notice waits, pumping, until the upload thread has
+// ended; the thread's end must wake the waiting GUI thread instead of leaving it asleep.
+TEST_F(SimulatedTrajectory, TheUploadThreadsEndWakesTheGuiThread) {
+    Start();
+    ASSERT_EQ(1, Upload(1));
+    ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_TRAJ_UPLOADED));
+    EXPECT_TRUE(
+        Platform::CThreadMessageQueue::ForCurrentThread().WaitForMessage(std::chrono::seconds(5)));
+    ASSERT_EQ(1, Upload(1));
+    ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_TRAJ_UPLOADED, 2));
 }
 
 TEST_F(SimulatedTrajectory, CancelledUploadLeavesAPartialTrajectory) {
