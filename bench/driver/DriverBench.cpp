@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "InstrumentSimulator.h"
+#include "Percentiles.h"
 #include "core/Quorvel.h"
 #include "platform/Paths.h"
 #include "platform/Wnd.h"
@@ -26,18 +27,8 @@ using Clock = std::chrono::steady_clock;
 constexpr unsigned kPort = 21;
 constexpr double kOverheadLimitUs = 300.0;  // driver overhead per transaction, median
 
-double MedianUs(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    return samples.empty() ? 0.0 : samples[samples.size() / 2];
-}
-
-double PercentileUs(std::vector<double> samples, double p) {
-    std::sort(samples.begin(), samples.end());
-    if (samples.empty())
-        return 0.0;
-    return samples[std::min(samples.size() - 1,
-                            static_cast<std::size_t>(p * static_cast<double>(samples.size())))];
-}
+using benchstats::Median;
+using benchstats::Percentile;
 
 double Us(Clock::duration d) {
     return std::chrono::duration<double, std::micro>(d).count();
@@ -144,8 +135,8 @@ int main(int argc, char** argv) {
         owner.DestroyWindow();
     }
 
-    const double rawMedian = MedianUs(raw);
-    const double driverMedian = MedianUs(driver);
+    const double rawMedian = Median(raw);
+    const double driverMedian = Median(driver);
     const double overhead = std::max(0.0, driverMedian - rawMedian);
     std::printf("driver_bench: %d status queries at zero reply latency%s\n", count,
                 quick ? " (quick run)" : "");
@@ -154,7 +145,7 @@ int main(int argc, char** argv) {
                 rawMedian, driverMedian);
     std::printf(
         "  99th percentile: direct %.1f us, through the driver %.1f us (host load shows here)\n",
-        PercentileUs(raw, 0.99), PercentileUs(driver, 0.99));
+        Percentile(raw, 0.99), Percentile(driver, 0.99));
     std::printf("  driver overhead per transaction (median): %.1f us; limit %.0f us; ratio %.3f\n",
                 overhead, kOverheadLimitUs, overhead / kOverheadLimitUs);
     return 0;

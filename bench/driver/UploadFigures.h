@@ -2,12 +2,12 @@
 // command log in the same way, so that the two benchmarks' figures can be set side by side.
 #pragma once
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "CommandLog.h"
+#include "Percentiles.h"
 
 namespace uploadbench {
 
@@ -21,12 +21,7 @@ inline double WireSeconds(const std::string& line) {
     return static_cast<double>(line.size() + 1 + 2) * 10.0 / kBaud;
 }
 
-inline double Percentile(std::vector<double> v, double p) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size())))];
-}
+using benchstats::Percentile;
 
 class CUploadFigures {
 public:

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "InstrumentSimulator.h"
+#include "Percentiles.h"
 
 namespace {
 
@@ -83,10 +84,7 @@ private:
     std::string m_buffer;
 };
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using benchstats::Median;
 
 double Percentile99(std::vector<double> values) {
     std::sort(values.begin(), values.end());
