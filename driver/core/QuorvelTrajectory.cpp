@@ -81,7 +81,6 @@ int CQuorvel::SetTrajectory(int nPeriod, const CArray<SYSTEMTIME>& times,
             return 0;
         }
     }
-    ReapFinishedWorkers();
     m_bBusy = 1;
     DllLog(Logging::Debug, L"Starting loading a trajectory.");
     m_hLoadAck->Reset();
