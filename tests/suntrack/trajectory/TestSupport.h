@@ -158,6 +158,7 @@ inline constexpr const char* kLondonTz = "GMT0BST,M3.5.0/1,M10.5.0";
 inline constexpr const char* kZurichTz = "CET-1CEST,M3.5.0,M10.5.0/3";
 inline constexpr const char* kKolkataTz = "IST-5:30";
 inline constexpr const char* kUtcTz = "UTC0";
+inline constexpr const char* kLosAngelesTz = "PST8PDT,M3.2.0,M11.1.0";
 
 inline SYSTEMTIME Local(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     return Platform::MakeSystemTime(y, mo, d, h, mi, s);
