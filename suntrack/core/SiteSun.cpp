@@ -68,6 +68,19 @@ bool OnLocalDate(const LocalSunEvent& e, int year, int month, int day) {
     return e.valid && e.local.wYear == year && e.local.wMonth == month && e.local.wDay == day;
 }
 
+// The module's rise, transit and set for the UTC date that starts at `utcMidnight` (seconds
+// since 1970); its result code.
+std::int32_t RiseSetOfUtcDate(const SiteParameters& site, std::int64_t utcMidnight,
+                              double zenithLimitDeg, SunPositionResult& result) {
+    const SYSTEMTIME utcDate = SecondsToUtc(utcMidnight);
+    SunPositionRequest request = SiteRequest(site, SUNPOS_RISESET, zenithLimitDeg);
+    request.year = utcDate.wYear;
+    request.month = utcDate.wMonth;
+    request.day = utcDate.wDay;
+    request.hour = 12;
+    return CalculateSunPosition(request, result);
+}
+
 struct TimedEvent {
     bool rise;  // else a set
     LocalSunEvent event;
@@ -86,14 +99,9 @@ EventSearch EventsAround(const SiteParameters& site, std::int64_t centre, double
     EventSearch found;
     const std::int64_t middle = UtcMidnight(centre);
     for (int offset = -2; offset <= 2; ++offset) {
-        const SYSTEMTIME utcDate = SecondsToUtc(middle + offset * kSecondsPerDay);
-        SunPositionRequest request = SiteRequest(site, SUNPOS_RISESET, zenithLimitDeg);
-        request.year = utcDate.wYear;
-        request.month = utcDate.wMonth;
-        request.day = utcDate.wDay;
-        request.hour = 12;
         SunPositionResult result{};
-        const std::int32_t code = CalculateSunPosition(request, result);
+        const std::int32_t code =
+            RiseSetOfUtcDate(site, middle + offset * kSecondsPerDay, zenithLimitDeg, result);
         if (code != 0) {
             found.errorCode = code;
             found.events.clear();
@@ -176,14 +184,8 @@ LocalRiseSet SunRiseSetForLocalDate(const SiteParameters& site, int year, int mo
     }
     const std::int64_t middle = UtcMidnight(UtcToSeconds(localDate));
     for (int offset = -1; offset <= 1; ++offset) {
-        const SYSTEMTIME utcDate = SecondsToUtc(middle + offset * kSecondsPerDay);
-        SunPositionRequest request = SiteRequest(site, SUNPOS_RISESET, zenithLimitDeg);
-        request.year = utcDate.wYear;
-        request.month = utcDate.wMonth;
-        request.day = utcDate.wDay;
-        request.hour = 12;
         SunPositionResult result{};
-        if (CalculateSunPosition(request, result) != 0) {
+        if (RiseSetOfUtcDate(site, middle + offset * kSecondsPerDay, zenithLimitDeg, result) != 0) {
             continue;
         }
         const LocalSunEvent rise = ToLocalEvent(result.sunrise);

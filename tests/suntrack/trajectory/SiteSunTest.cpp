@@ -118,19 +118,8 @@ TEST(SiteSunDay, SunsetFollowsSunriseWhateverTheComputersZone) {
         SiteParameters site;
         int daylightMinutes;  // sunrise to sunset on 21 June, from civil tables
     };
-    SiteParameters losAngeles;
-    losAngeles.longitudeEastDeg = -118.2437;
-    losAngeles.latitudeDeg = 34.0522;
-    losAngeles.pressureMb = 1013.0;
-    losAngeles.temperatureC = 20.0;
-    SiteParameters zurich;
-    zurich.longitudeEastDeg = 8.5417;
-    zurich.latitudeDeg = 47.3769;
-    zurich.elevationM = 408.0;
-    zurich.pressureMb = 1013.0;
-    zurich.temperatureC = 15.0;
-    const Site sites[] = {{"Los Angeles", losAngeles, 14 * 60 + 26},
-                          {"Zurich", zurich, 15 * 60 + 56},
+    const Site sites[] = {{"Los Angeles", LosAngelesSite(), 14 * 60 + 26},
+                          {"Zurich", ZurichSite(), 15 * 60 + 56},
                           {"Greenwich", Greenwich(), 16 * 60 + 38}};
     for (const char* zone : {kUtcTz, kZurichTz, kLosAngelesTz}) {
         CTimeZoneScope tz(zone);

@@ -239,10 +239,7 @@ TEST_F(TrajectoryWindow, DaylightAcrossTheComputersMidnightIsOneWindow) {
     CTimeZoneScope utc(kUtcTz);
     clock.Clock().Set(TicksOfUnixSeconds(Platform::LocalTimeToSeconds(Local(2030, 6, 20, 12))));
     Suntrack::TrajectorySettings losAngeles;
-    losAngeles.site.longitudeEastDeg = -118.2437;
-    losAngeles.site.latitudeDeg = 34.0522;
-    losAngeles.site.pressureMb = 1013.0;
-    losAngeles.site.temperatureC = 20.0;
+    losAngeles.site = LosAngelesSite();
 
     SYSTEMTIME start = Local(2030, 6, 21, 12, 0, 0);
     SYSTEMTIME stop = Local(2030, 6, 22, 5, 0, 0);

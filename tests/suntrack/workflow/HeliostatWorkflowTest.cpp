@@ -273,10 +273,7 @@ TEST_F(HeliostatWorkflowTest, DateWithoutSunriseLeavesTheTimeAndTellsTheOperator
 
 TrajectorySettings LosAngeles() {
     TrajectorySettings s;
-    s.site.longitudeEastDeg = -118.2437;
-    s.site.latitudeDeg = 34.0522;
-    s.site.pressureMb = 1013.0;
-    s.site.temperatureC = 20.0;
+    s.site = LosAngelesSite();
     return s;
 }
 
