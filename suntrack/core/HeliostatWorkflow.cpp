@@ -14,6 +14,15 @@ namespace Suntrack {
 namespace {
 constexpr std::int64_t kSecondsPerDay = 86'400;
 constexpr std::int64_t kNowLeadSeconds = 600;
+// The timed start sends its initialisation this long before the first point.
+constexpr std::int64_t kTimedStartLeadSeconds = 10;
+// Allowance per pair before an upload has been measured: a pair that takes longer than the
+// reply time-out (1 s) fails the upload, so a successful one is never slower.
+constexpr double kUnmeasuredSecondsPerPair = 1.0;
+// A measured upload may run slower next time (a busy machine or line): twice as long, and a
+// few seconds for the window step and the start of the upload thread.
+constexpr double kUploadSlack = 2.0;
+constexpr std::int64_t kUploadMarginSeconds = 5;
 // The stop year that marks a run until manually stopped.
 constexpr WORD kOpenEndedYear = 3000;
 }  // namespace
@@ -116,9 +125,10 @@ bool CHeliostatWorkflow::GenerateAndUpload() {
     return UploadWindow(start, OpenEndedOr(start));
 }
 
-bool CHeliostatWorkflow::UploadWindow(SYSTEMTIME start, SYSTEMTIME stop) {
+bool CHeliostatWorkflow::UploadWindow(SYSTEMTIME start, SYSTEMTIME stop,
+                                      std::optional<UnattendedStart> unattended) {
     const TrajectorySettings settings = m_settings();
-    if (!m_generator.AdjustTrajectoryWindow(start, m_panel, stop, settings))
+    if (!m_generator.AdjustTrajectoryWindow(start, m_panel, stop, settings, unattended))
         return false;
     int spacing = 0;
     if (!m_generator.GenerateTrajectory(m_panel, spacing, start, stop, settings))
@@ -128,10 +138,24 @@ bool CHeliostatWorkflow::UploadWindow(SYSTEMTIME start, SYSTEMTIME stop) {
         m_panel.ShowMessage(kUploadRefusedError, MB_OK);
         return false;
     }
-    if (!m_panel.TrajectoryTimes().IsEmpty())
-        m_lastTrajectoryDay = m_panel.TrajectoryTimes()[0];
+    const CArray<SYSTEMTIME>& times = m_panel.TrajectoryTimes();
+    if (!times.IsEmpty()) {
+        m_lastTrajectoryDay = times[0];
+        m_lastTrajectoryEnd = times[times.GetSize() - 1];
+    }
+    m_uploadStartTicks = Platform::Clock().NowUtc();
+    m_uploadPairs = static_cast<std::size_t>(m_panel.TrajectoryAzimuths().GetSize());
     m_trajectoryFinished = false;
     return true;
+}
+
+std::int64_t CHeliostatWorkflow::NextDayLeadSeconds() const {
+    const double perPair =
+        m_secondsPerPair >= 0.0 ? m_secondsPerPair * kUploadSlack : kUnmeasuredSecondsPerPair;
+    // The next day's point count is not known before its window; at most the cap.
+    const auto upload =
+        static_cast<std::int64_t>(std::ceil(perPair * static_cast<double>(kMaxTrajectoryPoints)));
+    return upload + kUploadMarginSeconds + kTimedStartLeadSeconds;
 }
 
 void CHeliostatWorkflow::Run() {
@@ -152,6 +176,13 @@ void CHeliostatWorkflow::Stop() {
 }
 
 void CHeliostatWorkflow::OnUploadComplete() {
+    if (m_uploadPairs > 0) {
+        const double seconds =
+            static_cast<double>(Platform::Clock().NowUtc() - m_uploadStartTicks) /
+            static_cast<double>(Platform::kTicksPerSecond);
+        m_secondsPerPair = std::max(seconds, 0.0) / static_cast<double>(m_uploadPairs);
+        m_uploadPairs = 0;
+    }
     if (m_panel.IsAutoRunChecked())
         m_device.StartTrajectory();
 }
@@ -165,9 +196,14 @@ bool CHeliostatWorkflow::UploadNextDayTrajectory() {
     m_trajectoryFinished = false;
     if (!continues)
         return false;
-    const SYSTEMTIME ranOn = m_lastTrajectoryDay ? *m_lastTrajectoryDay : m_panel.StartTime();
-    const SYSTEMTIME start = StartOfNextLocalDay(ranOn);
-    return UploadWindow(start, OpenEndedOr(start));
+    // From just after the last point that ran, the window step finds the next sun's day: the
+    // next date's at a site in the computer's zone, the one after the computer's midnight
+    // where the daylight crosses it, and the rest of the next date at a polar-day site.
+    const SYSTEMTIME start =
+        m_lastTrajectoryEnd
+            ? Platform::SecondsToLocalTime(Platform::LocalTimeToSeconds(*m_lastTrajectoryEnd) + 1)
+            : StartOfNextLocalDay(m_panel.StartTime());
+    return UploadWindow(start, OpenEndedOr(start), UnattendedStart{NextDayLeadSeconds()});
 }
 
 bool CHeliostatWorkflow::SetStartToSunrise() {
@@ -184,8 +220,9 @@ bool CHeliostatWorkflow::SetStartToSunrise() {
 
 bool CHeliostatWorkflow::SetStopToSunset() {
     const SYSTEMTIME date = m_panel.StopDate();
-    const LocalRiseSet events = SunRiseSetForLocalDate(m_settings().site, date.wYear, date.wMonth,
-                                                       date.wDay, kStandardZenithLimitDeg);
+    // The sunset that follows the date's sunrise, also where it falls on the next date.
+    const LocalRiseSet events = SunDayOfLocalDate(m_settings().site, date.wYear, date.wMonth,
+                                                  date.wDay, kStandardZenithLimitDeg);
     if (!events.sunset.valid) {
         m_panel.ShowMessage(kNoSunsetNotice, MB_OK | MB_ICONINFORMATION);
         return false;

@@ -109,14 +109,17 @@ public:
     // "Stop": cancels the upload, the waiting start or the running trajectory, whichever is
     // under way, and ends an unattended run in every case.
     void Stop();
-    // The upload has completed: start it when "Auto run after upload" is ticked.
+    // The upload has completed: start it when "Auto run after upload" is ticked. Its duration
+    // is kept to know how early the next day's upload must begin.
     void OnUploadComplete();
     // The instrument reported the end of a trajectory (it is then sent home); only a homing
     // that follows this continues an unattended run.
     void OnTrajectoryFinished();
     // The homing has finished: upload the next day's trajectory when an unattended run is
-    // on. The next day follows the day of the trajectory that has just run, so the cycle goes
-    // on for as many days as the run lasts. True when an upload has started.
+    // on. The next day is the sun's day at the site that follows the end of the trajectory
+    // that has just run, so the cycle goes on for as many days as the run lasts, also where
+    // the daylight crosses the computer's midnight. Never asks: a day that has already begun
+    // starts at its first point that can still be reached. True when an upload has started.
     bool UploadNextDayTrajectory();
 
     // "Sun Rise" / "Sun Set": the start (stop) time control := sunrise (sunset) on the start
@@ -134,7 +137,10 @@ public:
 
 private:
     // Window step, generation and upload for [start, stop].
-    bool UploadWindow(SYSTEMTIME start, SYSTEMTIME stop);
+    bool UploadWindow(SYSTEMTIME start, SYSTEMTIME stop,
+                      std::optional<UnattendedStart> unattended = std::nullopt);
+    // How long before its first point the next day's upload must begin, seconds.
+    std::int64_t NextDayLeadSeconds() const;
     SYSTEMTIME OpenEndedOr(const SYSTEMTIME& start) const;
 
     IHeliostatPanel& m_panel;
@@ -144,6 +150,10 @@ private:
     bool m_multiDay = false;
     bool m_trajectoryFinished = false;  // a trajectory ended; the next homing continues
     std::optional<SYSTEMTIME> m_lastTrajectoryDay;
+    std::optional<SYSTEMTIME> m_lastTrajectoryEnd;  // last time stamp uploaded (local)
+    std::int64_t m_uploadStartTicks = 0;            // UTC clock ticks when the upload began
+    std::size_t m_uploadPairs = 0;                  // pairs of the upload under way
+    double m_secondsPerPair = -1.0;                 // measured on the last upload; < 0 unknown
 };
 
 // Local midnight at the start of the day after the local date of `day`.

@@ -1,6 +1,8 @@
 #include "SiteSun.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "SunPosition.h"
 #include "platform/Clock.h"
@@ -66,6 +68,81 @@ bool OnLocalDate(const LocalSunEvent& e, int year, int month, int day) {
     return e.valid && e.local.wYear == year && e.local.wMonth == month && e.local.wDay == day;
 }
 
+// The module's rise, transit and set for the UTC date that starts at `utcMidnight` (seconds
+// since 1970); its result code.
+std::int32_t RiseSetOfUtcDate(const SiteParameters& site, std::int64_t utcMidnight,
+                              double zenithLimitDeg, SunPositionResult& result) {
+    const SYSTEMTIME utcDate = SecondsToUtc(utcMidnight);
+    SunPositionRequest request = SiteRequest(site, SUNPOS_RISESET, zenithLimitDeg);
+    request.year = utcDate.wYear;
+    request.month = utcDate.wMonth;
+    request.day = utcDate.wDay;
+    request.hour = 12;
+    return CalculateSunPosition(request, result);
+}
+
+struct TimedEvent {
+    bool rise;  // else a set
+    LocalSunEvent event;
+};
+
+struct EventSearch {
+    std::vector<TimedEvent> events;  // in time order
+    bool upWithoutEvents = false;    // the module's verdict for the UTC date of the centre
+    int errorCode = 0;
+};
+
+// Every rise and set of the UTC dates from two days before to two days after the UTC date
+// of `centre`: enough to find the day in progress and the next one even where the daylight
+// crosses the computer's midnight or a rise is missing from a date.
+EventSearch EventsAround(const SiteParameters& site, std::int64_t centre, double zenithLimitDeg) {
+    EventSearch found;
+    const std::int64_t middle = UtcMidnight(centre);
+    for (int offset = -2; offset <= 2; ++offset) {
+        SunPositionResult result{};
+        const std::int32_t code =
+            RiseSetOfUtcDate(site, middle + offset * kSecondsPerDay, zenithLimitDeg, result);
+        if (code != 0) {
+            found.errorCode = code;
+            found.events.clear();
+            return found;
+        }
+        if (offset == 0) {
+            // Neither rise nor set: a transit means the sun stays above the limit all day.
+            found.upWithoutEvents = result.transit.valid == 1;
+        }
+        for (const auto& [e, rise] : {std::pair{result.sunrise, true}, {result.sunset, false}}) {
+            const LocalSunEvent local = ToLocalEvent(e);
+            if (local.valid) {
+                found.events.push_back({rise, local});
+            }
+        }
+    }
+    std::sort(found.events.begin(), found.events.end(),
+              [](const auto& a, const auto& b) { return a.event.utcSeconds < b.event.utcSeconds; });
+    // A date's search may repeat an event of its neighbour (the local-date step of the
+    // module); the sun cannot rise twice, or set twice, within an hour.
+    std::vector<TimedEvent> distinct;
+    for (const TimedEvent& e : found.events) {
+        const auto same = std::find_if(distinct.rbegin(), distinct.rend(),
+                                       [&](const TimedEvent& d) { return d.rise == e.rise; });
+        if (same == distinct.rend() || e.event.utcSeconds - same->event.utcSeconds >= 3600) {
+            distinct.push_back(e);
+        }
+    }
+    found.events = std::move(distinct);
+    return found;
+}
+
+LocalSunEvent FirstAfter(const std::vector<TimedEvent>& events, std::int64_t t, bool rise) {
+    for (const TimedEvent& e : events) {
+        if (e.rise == rise && e.event.utcSeconds > t) {
+            return e.event;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 SunSample SunAtUtcSeconds(const SiteParameters& site, std::int64_t utcSeconds) {
@@ -87,6 +164,7 @@ SunSample SunAtUtc(const SiteParameters& site, const SYSTEMTIME& utc) {
     if (sample.errorCode == 0) {
         sample.azimuthDeg = result.azimuth;
         sample.zenithDeg = result.zenith;
+        sample.refracted = result.refracted == 1;
     }
     return sample;
 }
@@ -106,14 +184,8 @@ LocalRiseSet SunRiseSetForLocalDate(const SiteParameters& site, int year, int mo
     }
     const std::int64_t middle = UtcMidnight(UtcToSeconds(localDate));
     for (int offset = -1; offset <= 1; ++offset) {
-        const SYSTEMTIME utcDate = SecondsToUtc(middle + offset * kSecondsPerDay);
-        SunPositionRequest request = SiteRequest(site, SUNPOS_RISESET, zenithLimitDeg);
-        request.year = utcDate.wYear;
-        request.month = utcDate.wMonth;
-        request.day = utcDate.wDay;
-        request.hour = 12;
         SunPositionResult result{};
-        if (CalculateSunPosition(request, result) != 0) {
+        if (RiseSetOfUtcDate(site, middle + offset * kSecondsPerDay, zenithLimitDeg, result) != 0) {
             continue;
         }
         const LocalSunEvent rise = ToLocalEvent(result.sunrise);
@@ -126,6 +198,55 @@ LocalRiseSet SunRiseSetForLocalDate(const SiteParameters& site, int year, int mo
         }
     }
     return found;
+}
+
+SunDay SunDayFrom(const SiteParameters& site, std::int64_t startUtcSeconds, double zenithLimitDeg) {
+    SunDay day;
+    const EventSearch search = EventsAround(site, startUtcSeconds, zenithLimitDeg);
+    day.errorCode = search.errorCode;
+    if (day.errorCode != 0) {
+        return day;
+    }
+    // Whether the sun is up at the start: the last event before it says so; without one, the
+    // first event after it; without any, the module's verdict for the day.
+    const TimedEvent* before = nullptr;
+    const TimedEvent* after = nullptr;
+    for (const TimedEvent& e : search.events) {
+        if (e.event.utcSeconds <= startUtcSeconds) {
+            before = &e;
+        } else if (after == nullptr) {
+            after = &e;
+        }
+    }
+    const bool up = before ? before->rise : after ? !after->rise : search.upWithoutEvents;
+    if (up) {
+        if (before != nullptr) {
+            day.sunrise = before->event;
+        }
+        day.sunset = FirstAfter(search.events, startUtcSeconds, false);
+    } else {
+        day.sunrise = FirstAfter(search.events, startUtcSeconds, true);
+        if (!day.sunrise.valid) {
+            return day;  // no daylight within the search
+        }
+        day.sunset = FirstAfter(search.events, day.sunrise.utcSeconds, false);
+    }
+    day.daylight = true;
+    return day;
+}
+
+SunDay SunDayOfLocalDate(const SiteParameters& site, int year, int month, int day,
+                         double zenithLimitDeg) {
+    const LocalRiseSet onDate = SunRiseSetForLocalDate(site, year, month, day, zenithLimitDeg);
+    if (onDate.sunrise.valid) {
+        SunDay sunDay = SunDayFrom(site, onDate.sunrise.utcSeconds, zenithLimitDeg);
+        sunDay.sunrise = onDate.sunrise;
+        return sunDay;
+    }
+    SunDay sunDay;
+    static_cast<LocalRiseSet&>(sunDay) = onDate;
+    sunDay.daylight = onDate.sunset.valid;
+    return sunDay;
 }
 
 }  // namespace Suntrack

@@ -32,6 +32,9 @@ struct SunSample {
     int errorCode = 0;        // 0, or the solar module's code for the first input it refused
     double azimuthDeg = 0.0;  // from north towards east, [0, 360]
     double zenithDeg = 0.0;   // apparent (refracted), degrees from the vertical
+    // False: the site's pressure or temperature lies outside the refraction formula's range
+    // and zenithDeg is the unrefracted one; the caller says so in its log.
+    bool refracted = true;
 
     bool Valid() const { return errorCode == 0; }
 };
@@ -58,5 +61,23 @@ struct LocalRiseSet {
 // the given zenith limit (degrees, 0..180).
 LocalRiseSet SunRiseSetForLocalDate(const SiteParameters& site, int year, int month, int day,
                                     double zenithLimitDeg);
+
+// The sun's day at the site: a sunrise and the sunset that follows it. Where the daylight
+// crosses the computer's midnight (a site far from the computer's zone) the sunset falls on
+// the next local date. No sunrise: the sun is already up (polar day, or the day's rise lies
+// before the search); no sunset: it stays up for as far as the search reaches.
+struct SunDay : LocalRiseSet {
+    bool daylight = false;  // false: the sun stays below the limit (polar night), nothing to track
+    int errorCode = 0;      // the solar module's code when it refused the site, else 0
+};
+
+// The sun's day a tracking window starting at `startUtcSeconds` belongs to: the one in
+// progress at the start, else the next one to begin within two days.
+SunDay SunDayFrom(const SiteParameters& site, std::int64_t startUtcSeconds, double zenithLimitDeg);
+
+// The sun's day whose sunrise falls on the local date, with the sunset that follows it; on a
+// date without a sunrise, the sunset on that date (as SunRiseSetForLocalDate finds it).
+SunDay SunDayOfLocalDate(const SiteParameters& site, int year, int month, int day,
+                         double zenithLimitDeg);
 
 }  // namespace Suntrack

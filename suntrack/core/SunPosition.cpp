@@ -74,6 +74,7 @@ std::int32_t CalculateSunPosition(const SunPositionRequest& r, SunPositionResult
         const double jd = SolarPosition::JulianDay(r.year, r.month, day, true);
         const double deltaT = SolarPosition::DeltaT(SolarPosition::DecimalYear(jd));
         const SolarPosition::TopocentricSun sun = SolarPosition::TopocentricSunAt(jd, deltaT, site);
+        result.refracted = sun.refracted ? 1 : 0;
         if (r.request & SUNPOS_ALTAZ) {
             result.altitude = sun.altitude;
             result.azimuthFromSouth = sun.azimuthFromSouth;

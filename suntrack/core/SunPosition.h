@@ -47,6 +47,10 @@ struct SunPositionResult {
     SunEvent sunrise;         // SUNPOS_RISESET
     SunEvent sunset;          // SUNPOS_RISESET
     SunEvent transit;         // SUNPOS_RISESET
+    // SUNPOS_ALTAZ or SUNPOS_ZENAZ: 1 when the altitude is refracted, 0 when the pressure or
+    // temperature lies outside the refraction formula's range and it is the geometric one
+    // (the caller logs that; see kRefractionMinPressureMb in SunPositionSteps.h).
+    std::int32_t refracted;
 };
 
 // Result codes: 0 success, else the first input outside its range, examined in this order.

@@ -394,6 +394,11 @@ double Refraction(double altitude, double pressure, double temperature) {
     return arcminutes * (pressure / 1010.0) * (283.0 / (273.0 + temperature)) / 60.0;
 }
 
+bool RefractionApplies(double pressure, double temperature) {
+    return pressure >= kRefractionMinPressureMb && pressure <= kRefractionMaxPressureMb &&
+           temperature >= kRefractionMinTemperatureC && temperature <= kRefractionMaxTemperatureC;
+}
+
 TopocentricSun TopocentricSunAt(double jd, double deltaT, const Site& site) {
     const double jde = jd + deltaT / 86400.0;
     const ApparentSun sun = ApparentSunAt(jde);
@@ -408,8 +413,11 @@ TopocentricSun TopocentricSunAt(double jd, double deltaT, const Site& site) {
     const HorizontalPosition horizontal =
         HorizontalFromEquatorial(hourAngle, topocentric.declination, site.latitude);
     TopocentricSun out{};
-    out.altitude =
-        horizontal.altitude + Refraction(horizontal.altitude, site.pressure, site.temperature);
+    out.refracted = RefractionApplies(site.pressure, site.temperature);
+    const double refraction =
+        out.refracted ? Refraction(horizontal.altitude, site.pressure, site.temperature) : 0.0;
+    // Near the zenith the refraction can lift the altitude a hair past 90°.
+    out.altitude = std::clamp(horizontal.altitude + refraction, -90.0, 90.0);
     out.azimuthFromSouth = horizontal.azimuthFromSouth;
     return out;
 }

@@ -125,6 +125,20 @@ HorizontalPosition HorizontalFromEquatorial(double hourAngleHours, double declin
 // there, so the correction never shrinks towards the horizon and below.
 double Refraction(double altitude, double pressure, double temperature);
 
+// The air in which the refraction formula is used. Its factor (P/1010)·(283/(273 + T)) scales
+// the standard refraction with the air's density, which holds for air as it is found at the
+// Earth's surface, not for any number the module accepts: towards -273 °C the factor grows
+// without bound (-272.9999 °C gives millions of degrees). Pressure: 0 (no air, no
+// refraction) to 1100 mb, above the highest sea-level reading on record (1084 mb) and the
+// pressure at the lowest dry land (about 1065 mb at the Dead Sea, 430 m below sea level).
+// Temperature: -100 to +80 °C, around the recorded extremes of surface air (-89 °C at
+// Vostok, +57 °C in Death Valley) with a margin. Outside, the altitude is left unrefracted.
+inline constexpr double kRefractionMinPressureMb = 0.0;
+inline constexpr double kRefractionMaxPressureMb = 1100.0;
+inline constexpr double kRefractionMinTemperatureC = -100.0;
+inline constexpr double kRefractionMaxTemperatureC = 80.0;
+bool RefractionApplies(double pressure, double temperature);
+
 // The observing site as the steps need it.
 struct Site {
     double longitudeWest;  // degrees, positive west
@@ -135,8 +149,9 @@ struct Site {
 };
 
 struct TopocentricSun {
-    double altitude;          // apparent (refracted) altitude, degrees
+    double altitude;          // apparent (refracted) altitude, degrees in [-90, 90]
     double azimuthFromSouth;  // degrees in [0, 360), from south towards west
+    bool refracted;           // false: the air lies outside the refraction's range (above)
 };
 // The apparent topocentric sun at UT Julian day `jd` with ΔT = `deltaT` seconds.
 TopocentricSun TopocentricSunAt(double jd, double deltaT, const Site& site);

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "Directions.h"
+#include "SunPosition.h"
 #include "platform/Clock.h"
+#include "platform/TextConvert.h"
 
 namespace Suntrack {
 
@@ -35,6 +37,18 @@ std::int64_t EndOfLocalDay(std::int64_t utcSeconds) {
     next.wSecond = 0;
     next.wMilliseconds = 0;
     return Platform::LocalTimeToSeconds(next) - 1;
+}
+
+// The spacing (seconds) the spacing search settles on for a span, without its log lines:
+// the smallest 60 + 15·k with span <= 699 spacings.
+std::int64_t GridSpacing(std::int64_t spanSeconds) {
+    constexpr std::int64_t kIntervals = kMaxTrajectoryPoints - 1;
+    const std::int64_t excess = spanSeconds - kMinSpacingSeconds * kIntervals;
+    if (excess <= 0) {
+        return kMinSpacingSeconds;
+    }
+    const std::int64_t step = kSpacingStepSeconds * kIntervals;
+    return kMinSpacingSeconds + (excess + step - 1) / step * kSpacingStepSeconds;
 }
 
 void ClearTrajectory(ITrajectoryPanel& panel) {
@@ -98,10 +112,19 @@ CTrajectoryGenerator::CTrajectoryGenerator(LogTarget log, const CAlignmentModel&
 
 bool CTrajectoryGenerator::AdjustTrajectoryWindow(SYSTEMTIME& start, ITrajectoryPanel& panel,
                                                   SYSTEMTIME& stop,
-                                                  const TrajectorySettings& settings) const {
+                                                  const TrajectorySettings& settings,
+                                                  std::optional<UnattendedStart> unattended) const {
     Logging::CLogger& log = m_log.logger;
     std::int64_t tStart = Platform::LocalTimeToSeconds(start);
     std::int64_t tStop = Platform::LocalTimeToSeconds(stop);
+    // Notices that leave the run going: a box for the operator, the log when nobody is there.
+    const auto notify = [&](const std::wstring& text) {
+        if (unattended) {
+            log.Log(Logging::Informational, text);
+        } else {
+            panel.ShowMessage(text, MB_OK | MB_ICONINFORMATION);
+        }
+    };
 
     // A stored limit outside what the solar module accepts would make it refuse the date.
     const double zenithLimit =
@@ -112,8 +135,27 @@ bool CTrajectoryGenerator::AdjustTrajectoryWindow(SYSTEMTIME& start, ITrajectory
     log.LogParts(Logging::Debug, L"Calculating sunrise and sunset with a maximuth zenith value of ",
                  zenithLimit);
 
-    const LocalRiseSet events =
-        SunRiseSetForLocalDate(settings.site, start.wYear, start.wMonth, start.wDay, zenithLimit);
+    // The sun's day at the site, not the computer's date: where the daylight crosses the
+    // computer's midnight its sunset lies on the next date.
+    const SunDay events = SunDayFrom(settings.site, tStart, zenithLimit);
+    if (events.errorCode != 0) {
+        std::wstring text = L"The sun's position cannot be computed for this site (";
+        text += Platform::Utf8ToWide(SunPositionCodeText(events.errorCode));
+        text += L").\nNo trajectory has been generated.";
+        log.Log(Logging::Warning, text);
+        panel.ShowMessage(text, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    if (!events.daylight) {
+        std::wstring text = L"The sun stays below the zenith limit of ";
+        text += Logging::ToLogText(zenithLimit);
+        text +=
+            L" degrees at this site from the start time on, so there is no daylight to track.\n"
+            L"No trajectory has been generated.";
+        log.Log(Logging::Warning, text);
+        panel.ShowMessage(text, MB_OK | MB_ICONWARNING);
+        return false;
+    }
 
     if (events.sunrise.valid) {
         const std::int64_t tRise = events.sunrise.utcSeconds;
@@ -172,11 +214,23 @@ bool CTrajectoryGenerator::AdjustTrajectoryWindow(SYSTEMTIME& start, ITrajectory
         text += multiDay ? L"Today's trajectory ends at midnight and the run continues the next "
                            L"day."
                          : L"The start and stop times are used as they are.";
-        panel.ShowMessage(text, MB_OK | MB_ICONINFORMATION);
+        notify(text);
     }
 
     const std::int64_t now = NowUtcSeconds();
-    if (now > tStart) {
+    if (unattended) {
+        // Nobody to ask: start at the first point of the day's grid that the upload and the
+        // timed start can still reach.
+        const std::int64_t reachable = now + unattended->leadSeconds;
+        if (reachable > tStart) {
+            const std::int64_t spacing = GridSpacing(std::max<std::int64_t>(tStop - tStart, 0));
+            tStart += (reachable - tStart + spacing - 1) / spacing * spacing;
+            log.LogParts(Logging::Informational,
+                         L"The next day's tracking window has already begun, so the trajectory "
+                         L"starts at the first point that can still be reached: ",
+                         LocaleDateTimeText(tStart));
+        }
+    } else if (now > tStart) {
         if (panel.ShowMessage(kPastStartQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES) {
             return false;
         }
@@ -241,6 +295,12 @@ bool CTrajectoryGenerator::GenerateTrajectory(ITrajectoryPanel& panel, int& spac
                          L" could not be calculated (error code ", sun.errorCode,
                          L"), so no trajectory is generated.");
             return false;
+        }
+        if (!sun.refracted && k == 0) {
+            log.LogParts(Logging::Warning, L"The air pressure of ", settings.site.pressureMb,
+                         L" mb or the temperature of ", settings.site.temperatureC,
+                         L" degrees Celsius lies outside the range of the refraction formula, so "
+                         L"the sun positions are not corrected for refraction.");
         }
         times.push_back(Platform::SecondsToLocalTime(t));
         azimuths.push_back(sun.azimuthDeg);

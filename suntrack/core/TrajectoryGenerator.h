@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "AlignmentModel.h"
@@ -41,17 +42,29 @@ inline constexpr const wchar_t* kPastStartQuestion =
 inline constexpr const wchar_t* kStopBeforeStartError =
     L"Error: Stop time is before start time. Please fix and generate again.";
 
+// The next-day step of an unattended run: nobody is there to answer a question or close a
+// notice, so a window that has already begun starts at the first of its points that can
+// still be reached, and notices that do not end the run go to the log.
+struct UnattendedStart {
+    // Seconds after now before which no point can be reached: the upload's duration and the
+    // timed start's lead.
+    std::int64_t leadSeconds = 0;
+};
+
 class CTrajectoryGenerator {
 public:
     // `log` and `alignment` must outlive the generator; the alignment matrix is read at each
     // generation, so a recalibration takes effect with the next one.
     CTrajectoryGenerator(LogTarget log, const CAlignmentModel& alignment);
 
-    // Clips [start, stop] (local civil times, rewritten on success) to the start date's
-    // sunrise and sunset, sets the panel's multi-day flag, offers now + 5 minutes for a start
-    // in the past and refuses a stop before the start. False: nothing is to be generated.
+    // Clips [start, stop] (local civil times, rewritten on success) to the sun's day at the
+    // site that the start belongs to (the one in progress, else the next; its sunset is the
+    // one that follows its sunrise), sets the panel's multi-day flag, offers now + 5 minutes
+    // for a start in the past and refuses a stop before the start and a window without
+    // daylight. False: nothing is to be generated. `unattended`: see UnattendedStart.
     bool AdjustTrajectoryWindow(SYSTEMTIME& start, ITrajectoryPanel& panel, SYSTEMTIME& stop,
-                                const TrajectorySettings& settings) const;
+                                const TrajectorySettings& settings,
+                                std::optional<UnattendedStart> unattended = std::nullopt) const;
 
     // Fills the panel's arrays with the points from start to stop and writes the spacing
     // (seconds) to `spacingOut`. False, with the arrays left empty, when stop precedes start

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "core/SunPositionSteps.h"
 
 namespace QuorvelSun {
 
@@ -156,6 +157,15 @@ void PrintSingleResult(std::ostream& out, const SunPositionRequest& r, std::int3
         out << "zenith: " << buffer << " deg (90 - apparent altitude)\n";
         std::snprintf(buffer, sizeof buffer, "%.6f", result.azimuth);
         out << "azimuth: " << buffer << " deg (from north, increasing eastwards)\n";
+    }
+    if ((r.request & (SUNPOS_ALTAZ | SUNPOS_ZENAZ)) && result.refracted == 0) {
+        std::snprintf(
+            buffer, sizeof buffer, "%g..%g mbar and %g..%g degrees Celsius",
+            SolarPosition::kRefractionMinPressureMb, SolarPosition::kRefractionMaxPressureMb,
+            SolarPosition::kRefractionMinTemperatureC, SolarPosition::kRefractionMaxTemperatureC);
+        out << "refraction: not applied (the pressure or temperature lies outside the formula's "
+               "range of "
+            << buffer << "; the angles are geometric)\n";
     }
     if (r.request & SUNPOS_RISESET) {
         // Without a transit the sun never rises to the limit; with one it never drops below.

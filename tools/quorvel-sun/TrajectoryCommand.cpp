@@ -169,8 +169,10 @@ void PrintTrajectoryHelp(std::ostream& out) {
     out << kUsage
         << "\n"
            "Builds the heliostat trajectory for a tracking window as the program does: the\n"
-           "window is clipped to the start date's sunrise and sunset, a stop 24 hours or more\n"
-           "after the start (or in year 3000, \"until stopped\") becomes that day's sunset, and\n"
+           "window is clipped to the sun's day at the site (the one under way at the start, else\n"
+           "the next: its sunrise and the sunset that follows it, also when that falls on the\n"
+           "next date), a stop 24 hours or more after the start (or in year 3000, \"until\n"
+           "stopped\") becomes that day's sunset, and\n"
            "the points are spaced 60 s apart, or 15 s more at a time until at most 700 fit.\n"
            "\n"
            "Options:\n"
@@ -200,8 +202,8 @@ void PrintTrajectoryHelp(std::ostream& out) {
            "east), zenith (degrees), separated by commas, e.g.\n"
            "  2026-06-21 04:43:00,48.123456,90.456789\n"
            "Messages go to standard error. Exit status: 0 success; 1 nothing generated (start\n"
-           "in the past without --yes, stop before start, unusable alignment file); 2 bad\n"
-           "options.\n";
+           "in the past without --yes, stop before start, no daylight in the window, unusable\n"
+           "alignment file); 2 bad options.\n";
 }
 
 int RunTrajectoryCommand(std::span<const std::string> args, std::istream& /*in*/, std::ostream& out,
@@ -286,6 +288,10 @@ int RunTrajectoryCommand(std::span<const std::string> args, std::istream& /*in*/
     const Suntrack::SunSample probe = Suntrack::SunAtLocalTime(settings.site, *start);
     if (probe.errorCode >= SUNPOS_BAD_LONGITUDE) {
         return Usage(err, std::string("bad site: ") + SunPositionCodeText(probe.errorCode));
+    }
+    if (probe.Valid() && !probe.refracted) {
+        err << "quorvel-sun trajectory: the pressure or temperature lies outside the range of "
+               "the refraction formula; the points are not corrected for refraction\n";
     }
 
     // The program logs these steps at Debug; a command line has the messages above instead.

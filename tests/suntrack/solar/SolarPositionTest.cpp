@@ -151,6 +151,56 @@ TEST(SolarPosition, RefractionUsesTheClampedAltitudeOnly) {
                 1e-12);
 }
 
+TEST(SolarPosition, RefractionOnlyInAirItsFormulaHolds) {
+    // Just above absolute zero the density factor 283/(273 + t) explodes: the altitude came
+    // out as millions of degrees with a success code. Outside its range the refraction is
+    // left out and the result says so; every angle stays in its range.
+    SunPositionRequest r = GoldenRequest();
+    r.request = SUNPOS_ALTAZ | SUNPOS_ZENAZ;
+    SunPositionResult geometric{};
+    r.pressure = 0.0;
+    ASSERT_EQ(CalculateSunPosition(r, geometric), 0);
+    EXPECT_EQ(geometric.refracted, 1);  // no air: no refraction, and rightly so
+
+    struct Air {
+        double pressure;
+        double temperature;
+    };
+    for (const Air air : {Air{820.0, -272.9999999}, Air{820.0, -150.0}, Air{820.0, 200.0},
+                          Air{1500.0, 11.0}, Air{5000.0, 11.0}}) {
+        r.pressure = air.pressure;
+        r.temperature = air.temperature;
+        SunPositionResult result{};
+        ASSERT_EQ(CalculateSunPosition(r, result), 0) << air.temperature;
+        EXPECT_EQ(result.refracted, 0) << air.pressure << " mb " << air.temperature << " C";
+        EXPECT_DOUBLE_EQ(result.altitude, geometric.altitude) << air.temperature;
+        EXPECT_DOUBLE_EQ(result.zenith, 90.0 - geometric.altitude);
+    }
+    for (const Air air : {Air{820.0, -100.0}, Air{820.0, 80.0}, Air{1100.0, 11.0}}) {
+        r.pressure = air.pressure;
+        r.temperature = air.temperature;
+        SunPositionResult result{};
+        ASSERT_EQ(CalculateSunPosition(r, result), 0);
+        EXPECT_EQ(result.refracted, 1) << air.pressure << " mb " << air.temperature << " C";
+        EXPECT_GT(result.altitude, geometric.altitude);
+    }
+
+    // Below the horizon at the coldest and densest air the formula takes, and at the zenith:
+    // altitude within [-90, 90], zenith within [0, 180].
+    r.hour = 0;
+    r.pressure = 1100.0;
+    r.temperature = -100.0;
+    for (const double latitude : {-90.0, -10.0, 0.0, 90.0}) {
+        r.latitude = latitude;
+        SunPositionResult result{};
+        ASSERT_EQ(CalculateSunPosition(r, result), 0);
+        EXPECT_GE(result.altitude, -90.0);
+        EXPECT_LE(result.altitude, 90.0);
+        EXPECT_GE(result.zenith, 0.0);
+        EXPECT_LE(result.zenith, 180.0);
+    }
+}
+
 TEST(SolarPosition, NothingIsWrittenForRequestZeroOrAnError) {
     SunPositionRequest r = GoldenRequest();
     r.request = 0;

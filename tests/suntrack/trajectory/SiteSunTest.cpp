@@ -109,6 +109,67 @@ TEST(SiteSunRiseSet, PolarNightAndPolarDayHaveNoEvents) {
     EXPECT_FALSE(none.sunrise.valid || none.sunset.valid);
 }
 
+TEST(SiteSunDay, SunsetFollowsSunriseWhateverTheComputersZone) {
+    // A computer on UTC, in Zurich or in Los Angeles, each driving a site in each of those
+    // zones on 21 June 2030. Where the site is far from the computer's zone its daylight
+    // crosses the computer's midnight; the day's sunset used to be the one before its sunrise.
+    struct Site {
+        const char* name;
+        SiteParameters site;
+        int daylightMinutes;  // sunrise to sunset on 21 June, from civil tables
+    };
+    const Site sites[] = {{"Los Angeles", LosAngelesSite(), 14 * 60 + 26},
+                          {"Zurich", ZurichSite(), 15 * 60 + 56},
+                          {"Greenwich", Greenwich(), 16 * 60 + 38}};
+    for (const char* zone : {kUtcTz, kZurichTz, kLosAngelesTz}) {
+        CTimeZoneScope tz(zone);
+        for (const Site& s : sites) {
+            const std::string what = std::string(s.name) + " from " + zone;
+            const Suntrack::SunDay day =
+                Suntrack::SunDayOfLocalDate(s.site, 2030, 6, 21, Suntrack::kStandardZenithLimitDeg);
+            ASSERT_TRUE(day.daylight && day.sunrise.valid && day.sunset.valid) << what;
+            EXPECT_EQ(day.sunrise.local.wDay, 21) << what;
+            EXPECT_NEAR((day.sunset.utcSeconds - day.sunrise.utcSeconds) / 60.0, s.daylightMinutes,
+                        kToleranceMinutes + 1)
+                << what;
+
+            // From inside the day it is the day in progress; from after its sunset, the next.
+            const Suntrack::SunDay during = Suntrack::SunDayFrom(
+                s.site, day.sunset.utcSeconds - 3600, Suntrack::kStandardZenithLimitDeg);
+            EXPECT_EQ(during.sunrise.utcSeconds, day.sunrise.utcSeconds) << what;
+            EXPECT_EQ(during.sunset.utcSeconds, day.sunset.utcSeconds) << what;
+            const Suntrack::SunDay next = Suntrack::SunDayFrom(s.site, day.sunset.utcSeconds + 60,
+                                                               Suntrack::kStandardZenithLimitDeg);
+            EXPECT_NEAR(next.sunrise.utcSeconds - day.sunrise.utcSeconds, 86400, 300) << what;
+            EXPECT_NEAR(next.sunset.utcSeconds - day.sunset.utcSeconds, 86400, 300) << what;
+        }
+    }
+}
+
+TEST(SiteSunDay, PolarNightHasNoDaylightAndPolarDayHasNoEvents) {
+    CTimeZoneScope tz(kUtcTz);
+    SiteParameters southPole;
+    southPole.latitudeDeg = -90.0;
+    southPole.pressureMb = 680.0;
+    southPole.temperatureC = -60.0;
+    const std::int64_t june21 = Platform::LocalTimeToSeconds(Local(2030, 6, 21));
+    const Suntrack::SunDay night =
+        Suntrack::SunDayFrom(southPole, june21, Suntrack::kStandardZenithLimitDeg);
+    EXPECT_FALSE(night.daylight);
+    EXPECT_EQ(night.errorCode, 0);
+
+    SiteParameters northPole = southPole;
+    northPole.latitudeDeg = 90.0;
+    const Suntrack::SunDay day =
+        Suntrack::SunDayFrom(northPole, june21, Suntrack::kStandardZenithLimitDeg);
+    EXPECT_TRUE(day.daylight);
+    EXPECT_FALSE(day.sunrise.valid || day.sunset.valid);
+
+    SiteParameters refused = northPole;
+    refused.temperatureC = -273.0;
+    EXPECT_EQ(Suntrack::SunDayFrom(refused, june21, 90.8333).errorCode, SUNPOS_BAD_TEMPERATURE);
+}
+
 TEST(SiteSunPosition, LocalStampIsComputedAtItsUtcInstant) {
     CTimeZoneScope tz(kLondonTz);
     // Solar noon at Greenwich on 21 June is about 12:02 UTC, i.e. 13:02 BST.

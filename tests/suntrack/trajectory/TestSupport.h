@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/MatrixDump.h"
+#include "core/SiteSun.h"
 #include "core/TrajectoryPanel.h"
 #include "logging/Logger.h"
 #include "platform/Clock.h"
@@ -158,6 +159,16 @@ inline constexpr const char* kLondonTz = "GMT0BST,M3.5.0/1,M10.5.0";
 inline constexpr const char* kZurichTz = "CET-1CEST,M3.5.0,M10.5.0/3";
 inline constexpr const char* kKolkataTz = "IST-5:30";
 inline constexpr const char* kUtcTz = "UTC0";
+inline constexpr const char* kLosAngelesTz = "PST8PDT,M3.2.0,M11.1.0";
+
+// Sites of the zone tests: Los Angeles and Zurich (longitude east, latitude, elevation,
+// pressure, temperature).
+inline Suntrack::SiteParameters LosAngelesSite() {
+    return {-118.2437, 34.0522, 71.0, 1013.0, 20.0};
+}
+inline Suntrack::SiteParameters ZurichSite() {
+    return {8.5417, 47.3769, 408.0, 1013.0, 15.0};
+}
 
 inline SYSTEMTIME Local(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     return Platform::MakeSystemTime(y, mo, d, h, mi, s);

@@ -115,6 +115,37 @@ TEST_F(TrajectoryCommand, UntilStoppedBecomesTodaysSunsetWithMultiDay) {
     EXPECT_EQ(lines[4], "# multi-day 1");
 }
 
+TEST_F(TrajectoryCommand, CaliforniaFromAUtcComputerRunsFromSunriseToTheNextSunset) {
+    // It ended in "Stop time is before start time": the date's sunset (03:00) preceded its
+    // sunrise (12:45).
+    CTimeZoneScope utc(kUtcTz);
+    const CommandRun r = Command({"--start", "2030-06-21 12:00:00", "--stop", "2030-06-22 05:00:00",
+                                  "--lon-west", "118.2437", "--lat", "34.0522"});
+    ASSERT_EQ(r.status, QuorvelSun::kExitOk) << r.err;
+    std::vector<std::string> points;
+    for (const std::string& line : Lines(r.out)) {
+        if (!line.empty() && line[0] != '#') {
+            points.push_back(line);
+        }
+    }
+    ASSERT_GT(points.size(), 600u);
+    EXPECT_EQ(points.front().substr(0, 15), "2030-06-21 12:4");
+    EXPECT_EQ(points.back().substr(0, 14), "2030-06-22 03:");
+}
+
+TEST_F(TrajectoryCommand, PolarNightGeneratesNothingAndFails) {
+    // It printed 641 points at zenith 112.7 degrees and exited 0.
+    const CommandRun night = Command({"--start", "2030-06-21 00:00:00", "--stop",
+                                      "2030-06-22 00:00:00", "--lon-west", "0", "--lat", "-90"});
+    EXPECT_EQ(night.status, QuorvelSun::kExitFailed);
+    EXPECT_TRUE(night.out.empty()) << night.out;
+    EXPECT_NE(night.err.find("no daylight to track"), std::string::npos) << night.err;
+
+    const CommandRun day = Command({"--start", "2030-06-21 00:00:00", "--stop",
+                                    "2030-06-22 00:00:00", "--lon-west", "0", "--lat", "90"});
+    EXPECT_EQ(day.status, QuorvelSun::kExitOk) << day.err;
+}
+
 TEST_F(TrajectoryCommand, PastStartNeedsYes) {
     const auto args = ZurichWindow("2026-12-07 10:00:00", "2026-12-07 15:00:00");
     const CommandRun declined = Command(args);

@@ -184,11 +184,11 @@ TEST_F(TrajectoryWindow, StopEqualToStartIsAccepted) {
     EXPECT_EQ(Platform::LocalTimeToSeconds(start), Platform::LocalTimeToSeconds(stop));
 }
 
-TEST_F(TrajectoryWindow, NoSunriseLeavesTheWindowAndTellsTheOperator) {
+TEST_F(TrajectoryWindow, PolarDayKeepsTheWindowAndTellsTheOperator) {
     CTimeZoneScope zurich(kZurichTz);
-    clock.Clock().Set(TicksOfUnixSeconds(Platform::LocalTimeToSeconds(Local(2026, 12, 20, 12))));
-    SYSTEMTIME start = Local(2026, 12, 21, 10, 0, 0);
-    SYSTEMTIME stop = Local(2026, 12, 21, 14, 0, 0);
+    clock.Clock().Set(TicksOfUnixSeconds(Platform::LocalTimeToSeconds(Local(2026, 6, 20, 12))));
+    SYSTEMTIME start = Local(2026, 6, 21, 10, 0, 0);
+    SYSTEMTIME stop = Local(2026, 6, 21, 14, 0, 0);
     ASSERT_TRUE(generator.AdjustTrajectoryWindow(start, panel, stop, Svalbard()));
     EXPECT_EQ(start.wHour, 10);
     EXPECT_EQ(start.wMinute, 0);
@@ -201,6 +201,74 @@ TEST_F(TrajectoryWindow, NoSunriseLeavesTheWindowAndTellsTheOperator) {
               L"so there is no sunrise or sunset to clip the tracking window to.\nThe start and "
               L"stop times are used as they are.");
     EXPECT_EQ(log.CountStartingWith(L"Sunrise time calculated as: none"), 1);
+}
+
+TEST_F(TrajectoryWindow, PolarNightGeneratesNothingAndSaysSo) {
+    // It used to keep the window and track a sun 20 degrees below the horizon.
+    CTimeZoneScope zurich(kZurichTz);
+    clock.Clock().Set(TicksOfUnixSeconds(Platform::LocalTimeToSeconds(Local(2026, 12, 20, 12))));
+    SYSTEMTIME start = Local(2026, 12, 21, 10, 0, 0);
+    SYSTEMTIME stop = Local(2026, 12, 21, 14, 0, 0);
+    const SYSTEMTIME originalStart = start;
+    EXPECT_FALSE(generator.AdjustTrajectoryWindow(start, panel, stop, Svalbard()));
+    EXPECT_EQ(start, originalStart);
+    ASSERT_EQ(panel.shown.size(), 1u);
+    EXPECT_EQ(panel.shown[0].type, MB_OK | MB_ICONWARNING);
+    EXPECT_EQ(panel.shown[0].text,
+              L"The sun stays below the zenith limit of 90.8333 degrees at this site from the "
+              L"start time on, so there is no daylight to track.\nNo trajectory has been "
+              L"generated.");
+    EXPECT_EQ(log.CountStartingWith(L"The sun stays below the zenith limit"), 1);
+
+    // A limit the sun never reaches on a summer day is no daylight either.
+    CFakePanel limited;
+    limited.limitMaxZenith = true;
+    Suntrack::TrajectorySettings settings = London();
+    settings.maxZenithDeg = 20.0;  // the sun culminates at about 28 degrees from the zenith
+    start = Local(2026, 6, 21, 10, 0, 0);
+    stop = Local(2026, 6, 21, 14, 0, 0);
+    EXPECT_FALSE(generator.AdjustTrajectoryWindow(start, limited, stop, settings));
+    ASSERT_EQ(limited.shown.size(), 1u);
+    EXPECT_EQ(limited.shown[0].type, MB_OK | MB_ICONWARNING);
+}
+
+TEST_F(TrajectoryWindow, DaylightAcrossTheComputersMidnightIsOneWindow) {
+    // A computer on UTC and a site in California: sunrise about 12:45 UTC, sunset about
+    // 03:00 UTC the next day. The sunset of the start's date (03:00, the evening before) came
+    // before its sunrise and the window was refused as "stop before start".
+    CTimeZoneScope utc(kUtcTz);
+    clock.Clock().Set(TicksOfUnixSeconds(Platform::LocalTimeToSeconds(Local(2030, 6, 20, 12))));
+    Suntrack::TrajectorySettings losAngeles;
+    losAngeles.site = LosAngelesSite();
+
+    SYSTEMTIME start = Local(2030, 6, 21, 12, 0, 0);
+    SYSTEMTIME stop = Local(2030, 6, 22, 5, 0, 0);
+    ASSERT_TRUE(generator.AdjustTrajectoryWindow(start, panel, stop, losAngeles));
+    EXPECT_TRUE(panel.shown.empty());
+    EXPECT_EQ(start.wDay, 21);
+    EXPECT_NEAR(start.wHour * 60 + start.wMinute, 12 * 60 + 43, 4);
+    EXPECT_EQ(stop.wDay, 22);
+    EXPECT_NEAR(stop.wHour * 60 + stop.wMinute, 3 * 60 + 9, 4);
+    EXPECT_EQ(panel.multiDay, false);
+
+    // Started in the site's afternoon after the computer's midnight: the rest of that day.
+    CFakePanel evening;
+    start = Local(2030, 6, 22, 0, 30, 0);
+    stop = Local(2030, 6, 22, 5, 0, 0);
+    ASSERT_TRUE(generator.AdjustTrajectoryWindow(start, evening, stop, losAngeles));
+    EXPECT_EQ(Platform::LocalTimeToSeconds(start),
+              Platform::LocalTimeToSeconds(Local(2030, 6, 22, 0, 30, 0)));
+    EXPECT_EQ(stop.wDay, 22);
+    EXPECT_EQ(stop.wHour, 3);
+
+    // Until stopped: the stop is the sunset that follows the day's sunrise.
+    CFakePanel openEnded;
+    start = Local(2030, 6, 21, 12, 0, 0);
+    stop = Local(3000, 6, 21, 12, 0, 0);
+    ASSERT_TRUE(generator.AdjustTrajectoryWindow(start, openEnded, stop, losAngeles));
+    EXPECT_EQ(stop.wDay, 22);
+    EXPECT_EQ(stop.wHour, 3);
+    EXPECT_EQ(openEnded.multiDay, true);
 }
 
 TEST_F(TrajectoryWindow, NoSunsetOnAMultiDayRunEndsAtMidnight) {

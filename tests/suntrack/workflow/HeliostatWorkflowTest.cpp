@@ -271,6 +271,93 @@ TEST_F(HeliostatWorkflowTest, DateWithoutSunriseLeavesTheTimeAndTellsTheOperator
     EXPECT_EQ(panel.shown[1].text, kNoSunsetNotice);
 }
 
+TrajectorySettings LosAngeles() {
+    TrajectorySettings s;
+    s.site = LosAngelesSite();
+    return s;
+}
+
+TEST_F(HeliostatWorkflowTest, SunSetIsTheOneAfterTheSunRiseWhereTheDayCrossesMidnight) {
+    // A computer on UTC for a site in California: "Sun Set" on the date gave 03:00 that
+    // morning, before the date's sunrise at 12:45.
+    CTimeZoneScope utc(kUtcTz);
+    settings = LosAngeles();
+    panel.startTime = Local(2030, 6, 21, 9, 0, 0);
+    panel.stopTime = Local(2030, 6, 21, 9, 0, 0);
+    ASSERT_TRUE(workflow.SetStartToSunrise());
+    ASSERT_TRUE(workflow.SetStopToSunset());
+    EXPECT_EQ(panel.startTime.wDay, 21);
+    EXPECT_EQ(panel.startTime.wHour, 12);
+    EXPECT_EQ(panel.stopTime.wDay, 22);
+    EXPECT_EQ(panel.stopTime.wHour, 3);
+    EXPECT_TRUE(panel.shown.empty());
+}
+
+TEST_F(HeliostatWorkflowTest, UnattendedRunFollowsTheSunsDayAcrossTheComputersMidnight) {
+    // Computer on UTC, site in California: each day runs from about 12:45 to about 03:00
+    // UTC the next day, and the next day's upload goes up after that sunset.
+    CTimeZoneScope utc(kUtcTz);
+    settings = LosAngeles();
+    SetNow(Local(2030, 6, 20, 12));
+    panel.runUntilStopped = true;
+    panel.startTime = Local(2030, 6, 21, 6, 0, 0);
+    ASSERT_TRUE(workflow.GenerateAndUpload());
+    for (int day = 21; day <= 24; ++day) {
+        const CFakeDevice::Upload& upload = device.uploads.back();
+        EXPECT_EQ(upload.times.front().wDay, day);
+        EXPECT_EQ(upload.times.front().wHour, 12);
+        EXPECT_EQ(upload.times.back().wDay, day + 1);
+        EXPECT_EQ(upload.times.back().wHour, 3);
+        // Homed a few minutes after the last point.
+        SetNow(
+            Platform::SecondsToLocalTime(Platform::LocalTimeToSeconds(upload.times.back()) + 300));
+        ASSERT_TRUE(EndOfDay()) << "after day " << day;
+    }
+    EXPECT_EQ(device.uploads.size(), 5u);
+    EXPECT_TRUE(panel.shown.empty());
+}
+
+TEST_F(HeliostatWorkflowTest, UnattendedPolarDayRunsSixDaysWithoutAsking) {
+    // 78 degrees north in June: no sunrise, no sunset. Each day's trajectory ends at
+    // midnight and the next day's window has begun by the time the instrument is home: it
+    // used to stop at the past-start question (and a notice) every midnight.
+    settings.site.longitudeEastDeg = 15.6;
+    settings.site.latitudeDeg = 78.0;
+    panel.runUntilStopped = true;
+    panel.startTime = Local(2026, 6, 21, 10, 0, 0);
+    SetNow(Local(2026, 6, 21, 9, 0, 0));
+    ASSERT_TRUE(workflow.GenerateAndUpload());
+    ASSERT_EQ(panel.shown.size(), 1u);  // the operator was told once, at the start
+    panel.shown.clear();
+    // Each upload takes 40 s; the next one is allowed twice that and the timed start's lead.
+    SetNow(Local(2026, 6, 21, 9, 0, 40));
+    workflow.OnUploadComplete();
+    const std::int64_t lead = 10 + 2 * 40;
+
+    for (int day = 22; day <= 27; ++day) {
+        const CFakeDevice::Upload& ran = device.uploads.back();
+        const std::int64_t last = Platform::LocalTimeToSeconds(ran.times.back());
+        EXPECT_NEAR(last, Platform::LocalTimeToSeconds(StartOfNextLocalDay(ran.times.front())),
+                    ran.spacing)
+            << "day " << day - 1 << " runs until midnight";
+        // The instrument is home two minutes after the last point.
+        const std::int64_t now = last + 120;
+        SetNow(Platform::SecondsToLocalTime(now));
+        ASSERT_TRUE(EndOfDay()) << "day " << day;
+        ASSERT_EQ(device.uploads.size(), static_cast<std::size_t>(day - 20));
+        const CFakeDevice::Upload& next = device.uploads.back();
+        const std::int64_t first = Platform::LocalTimeToSeconds(next.times.front());
+        EXPECT_GE(first, now + lead) << "day " << day;
+        EXPECT_LT(first, now + lead + 2 * next.spacing) << "day " << day;
+        EXPECT_EQ(next.times.front().wDay, day);
+        EXPECT_TRUE(workflow.MultiDay());
+        SetNow(Platform::SecondsToLocalTime(now + 40));
+        workflow.OnUploadComplete();
+        EXPECT_EQ(device.calls.back(), "StartTrajectory");
+    }
+    EXPECT_TRUE(panel.shown.empty());
+}
+
 TEST_F(HeliostatWorkflowTest, NowPlusTenMinutesIsWholeSecondsLocal) {
     clock.Clock().Set(clock.Clock().NowUtc() + 7'500'000);  // +0.75 s
     const SYSTEMTIME t = workflow.NowPlusTenMinutes();
