@@ -1,6 +1,7 @@
 #include "TrackRun.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -9,8 +10,10 @@
 #include "HeadlessPanel.h"
 #include "QuorvelAppSettings.h"
 #include "core/AlignmentModel.h"
+#include "core/Directions.h"
 #include "core/HeliostatWorkflow.h"
 #include "core/Quorvel.h"
+#include "core/SiteSun.h"
 #include "core/TrajectoryGenerator.h"
 #include "logging/Logger.h"
 #include "platform/Clock.h"
@@ -43,6 +46,11 @@ constexpr std::int64_t kPresenceCheckS = 50;
 constexpr milliseconds kFirstAnswer{5000};
 constexpr milliseconds kStopAnswer{5000};
 constexpr milliseconds kHomingLimit{300000};
+
+// A running trajectory within this angle (degrees) of where today's sun trajectory points
+// now is taken for today's: about four minutes of the sun's motion.
+constexpr double kSameTrajectoryDeg = 1.0;
+constexpr double kPi = 3.14159265358979323846;
 
 constexpr const wchar_t* kLateStartBox = L"Trajectory has been aborted";
 
@@ -143,6 +151,8 @@ struct CTrackRun::Impl {
     void ConnectWithBackoff();
     void OnConnected();
     void LoseConnection(const std::string& why);
+    // The position query: is the instrument where today's trajectory points now?
+    bool PointsWhereTodaysTrajectoryWould();
     void CheckPresence();
 
     // ---- ending ----
@@ -168,6 +178,8 @@ struct CTrackRun::Impl {
     int errorCount = 0;
     int homedCount = 0;
     int idCount = 0;
+    int positionCount = 0;
+    double lastPosition[2] = {0, 0};  // azimuth, zenith (degrees, instrument frame)
     bool idTimedOut = false;
     std::bitset<7> lastStatus;
     bool running = false;            // TRAJECTORY seen for the current trajectory
@@ -392,8 +404,18 @@ void CTrackRun::Impl::OnConnected() {
     lost = false;
     Event("connected to COM" + std::to_string(connection.nPort));
     const std::bitset<7> status = quorvel->GetStatus(1);
+    if (status.test(TRAJECTORY) && PointsWhereTodaysTrajectoryWould()) {
+        // A run killed in the middle of a day, or a link that dropped while the instrument
+        // went on: the trajectory it runs is the one this run would upload.
+        Event("the instrument is running today's trajectory; left undisturbed");
+        running = true;
+        panel->SetStartTime(Platform::GetLocalTime());
+        plannedDay = Platform::GetLocalTime();
+        workflow->SetMultiDay(true);
+        return;
+    }
     if (status.test(TRAJECTORY) || status.test(WAITING)) {
-        // A run killed in the middle of a day left its trajectory going: stop it and plan the
+        // Some other trajectory, or a start armed by a run that is gone: stop it and plan the
         // rest of the day afresh from what is stored now.
         Event("the instrument is still running a trajectory; stopping it to re-plan the day");
         const int before = statusCount;
@@ -403,6 +425,29 @@ void CTrackRun::Impl::OnConnected() {
     }
     running = false;
     PlanToday();
+}
+
+bool CTrackRun::Impl::PointsWhereTodaysTrajectoryWould() {
+    const int before = positionCount;
+    if (!quorvel->GetPosition(nullptr))
+        return false;
+    Platform::CMessageLoop::RunUntil([&] { return positionCount != before; }, kFirstAnswer);
+    if (positionCount == before)
+        return false;
+    const Suntrack::SunSample sun = Suntrack::SunAtUtcSeconds(SiteOf(settings), NowS());
+    if (!sun.Valid())
+        return false;
+    const Suntrack::AzZe expected =
+        options.noAlignment
+            ? Suntrack::AzZe{sun.azimuthDeg, sun.zenithDeg}
+            : Suntrack::CelestialToInstrument(alignment.Matrix(), sun.azimuthDeg, sun.zenithDeg);
+    const double cosSeparation =
+        arma::dot(Suntrack::SphericalToCartesian(1.0, expected.azimuthDeg, expected.zenithDeg),
+                  Suntrack::SphericalToCartesian(1.0, lastPosition[0], lastPosition[1]));
+    log.LogParts(Logging::Informational, "The instrument runs a trajectory at azimuth ",
+                 lastPosition[0], ", zenith ", lastPosition[1], "; today's would be at ",
+                 expected.azimuthDeg, ", ", expected.zenithDeg, ".");
+    return cosSeparation >= std::cos(kSameTrajectoryDeg * kPi / 180.0);
 }
 
 void CTrackRun::Impl::LoseConnection(const std::string& why) {
@@ -550,6 +595,13 @@ LRESULT CTrackRun::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_QUORVEL_STATUS:
             r.OnStatus(*reinterpret_cast<const std::bitset<7>*>(wParam));
             break;
+        case WM_QUORVEL_GET_POSITION: {
+            const auto* v = reinterpret_cast<const double*>(wParam);
+            r.lastPosition[0] = v[0];
+            r.lastPosition[1] = v[1];
+            ++r.positionCount;
+            break;
+        }
         case WM_QUORVEL_ID: {
             std::unique_ptr<IdStruct> id(reinterpret_cast<IdStruct*>(wParam));
             r.idTimedOut = lParam != 0;

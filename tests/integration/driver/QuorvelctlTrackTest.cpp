@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -75,7 +76,7 @@ public:
     std::string Err() const { return Slurp(m_err); }
     // Waits (real time) until standard output holds `text` `count` times.
     bool AwaitOutput(const std::string& text, int count = 1,
-                     std::chrono::seconds limit = 40s) const {
+                     std::chrono::seconds limit = 50s) const {
         const auto giveUp = std::chrono::steady_clock::now() + limit;
         while (std::chrono::steady_clock::now() < giveUp) {
             if (Count(Out(), text) >= count)
@@ -157,8 +158,10 @@ protected:
 };
 
 TEST_F(QuorvelctlTrack, AFullDayIsTrackedHomedAndTheNextDayStartsThenSigtermStopsIt) {
-    const auto sim = Simulator(10000);
-    auto track = Track(10000, "2026-06-21 00:30:00", "fullday");
+    // 5000 times faster: a 20-hour day in 15 s, while an upload may still take a few real
+    // seconds on a busy machine before the next day's start.
+    const auto sim = Simulator(5000);
+    auto track = Track(5000, "2026-06-21 00:30:00", "fullday");
     ASSERT_TRUE(track->AwaitOutput("next day: 2026-06-22")) << track->Out() << track->Err();
     ASSERT_TRUE(track->AwaitOutput("started", 2)) << track->Out() << track->Err();
     const std::string out = track->Out();
@@ -207,6 +210,40 @@ TEST_F(QuorvelctlTrack, AfterSigkillInTheMiddleOfADayARestartResumesThatDay) {
     const std::size_t stop = wire.find("S2!\n", restart);
     EXPECT_NE(std::string::npos, stop) << wire;
     EXPECT_LT(stop, wire.find("T(", restart)) << wire;
+}
+
+TEST_F(QuorvelctlTrack, ARestartWhileTheInstrumentRunsTodaysTrajectoryLeavesItUndisturbed) {
+    constexpr int kScale = 200;
+    const auto sim = Simulator(kScale);
+    auto first = Track(kScale, "2026-06-21 10:00:00", "running");
+    ASSERT_TRUE(first->AwaitOutput("  started")) << first->Out() << first->Err();
+    const auto seen = std::chrono::steady_clock::now();
+    first->Signal(SIGKILL);
+    first->Wait();
+    // The restarted run's clock goes on from where the killed one was.
+    const std::string out = first->Out();
+    const std::size_t line = out.rfind('\n', out.find("  started")) + 1;
+    const int startedS = std::stoi(out.substr(line + 11, 2)) * 3600 +
+                         std::stoi(out.substr(line + 14, 2)) * 60 +
+                         std::stoi(out.substr(line + 17, 2));
+    const int nowS =
+        startedS +
+        static_cast<int>(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - seen).count() *
+            kScale);
+    char clock[32];
+    std::snprintf(clock, sizeof clock, "2026-06-21 %02d:%02d:%02d", nowS / 3600, nowS / 60 % 60,
+                  nowS % 60);
+    const std::size_t before = Received().size();
+    auto again = Track(kScale, clock, "resumed");
+    ASSERT_TRUE(again->AwaitOutput("connected to COM17")) << again->Out() << again->Err();
+    ASSERT_TRUE(again->AwaitOutput("left undisturbed", 1, 5s)) << again->Out() << again->Err();
+    again->Signal(SIGTERM);
+    EXPECT_EQ(0, again->Wait());
+    const std::string wire = Received().substr(before);
+    EXPECT_EQ(std::string::npos, wire.find("T(")) << wire;
+    EXPECT_EQ(std::string::npos, wire.find("S2!")) << wire;
+    EXPECT_NE(std::string::npos, wire.find("P?")) << wire;
 }
 
 TEST_F(QuorvelctlTrack, AVanishedInstrumentIsReconnectedTheDayReplannedAndTheNextDayFollows) {
