@@ -13,6 +13,7 @@
 #include "CommandIds.h"
 #include "ConnectionSettingsDlg.h"
 #include "CustomDialog.h"
+#include "HeliostatControlsDlg.h"
 #include "IdleHook.h"
 #include "ProgramLog.h"
 #include "QuorvelApp.h"
@@ -234,8 +235,29 @@ void CMainFrame::OnConnect() {
 
 void CMainFrame::OnDisconnect() {
     CQuorvel* device = m_app.Device();
-    if (device && device->IsConnected())
-        device->Disconnect();
+    if (!device || !device->IsConnected())
+        return;
+    if (!ConfirmEndOfUnattendedRun(kDisconnectArmedQuestion, "Disconnect"))
+        return;
+    device->Disconnect();
+}
+
+bool CMainFrame::ConfirmEndOfUnattendedRun(const wchar_t* question, const char* action) {
+    CQuorvel* device = m_app.Device();
+    CHeliostatControlsDlg* heliostat = m_view ? m_view->HeliostatPanel() : nullptr;
+    if (!device || !device->IsConnected() || !heliostat)
+        return true;
+    const unsigned status = static_cast<unsigned>(device->GetStatus(1).to_ulong());
+    const bool armed =
+        heliostat->Workflow().MultiDay() || (status & Suntrack::HeliostatStatus::kBusy) != 0;
+    if (!armed)
+        return true;
+    const bool goOn = Platform::ShowMessageBox(question, L"", MB_YESNO | MB_ICONQUESTION) == IDYES;
+    ProgramLog().LogParts(Logging::Informational, action,
+                          " while an unattended heliostat run was "
+                          "armed: the operator chose to ",
+                          goOn ? "go on and end the run." : "keep the run.");
+    return goOn;
 }
 
 void CMainFrame::OnConnectionSettings() {
@@ -311,6 +333,11 @@ void CMainFrame::OnApplicationLook(unsigned look) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!m_app.EndingWithoutOperator() &&
+        !ConfirmEndOfUnattendedRun(kCloseArmedQuestion, "Closing the program")) {
+        event->ignore();
+        return;
+    }
     CQuorvel* device = m_app.Device();
     if (device && device->IsConnected())
         device->Disconnect();

@@ -16,6 +16,12 @@ class CQuorvelApp;
 class CQuorvelView;
 class CRibbonBar;
 
+// Asked before the operator ends an unattended heliostat run by Disconnect or Close.
+inline constexpr const wchar_t* kDisconnectArmedQuestion =
+    L"An unattended heliostat run is armed. Disconnecting ends it.\nDisconnect anyway?";
+inline constexpr const wchar_t* kCloseArmedQuestion =
+    L"An unattended heliostat run is armed. Closing the program ends it.\nClose anyway?";
+
 class CMainFrame : public QMainWindow, public CWnd {
     Q_OBJECT
 public:
@@ -57,6 +63,10 @@ private:
     void ShowCaptionBar();
     void OnConnect();
     void OnDisconnect();
+    // While an unattended heliostat run is armed (a run over several days, or a trajectory
+    // waiting, uploading or running), asks the operator before `action` ends it; logs the
+    // answer. True: go on.
+    bool ConfirmEndOfUnattendedRun(const wchar_t* question, const char* action);
     void OnConnectionSettings();
     void OnApplicationSettings();
     void OnAlignmentCalibration();

@@ -178,6 +178,7 @@ void CQuorvelApp::CalculateAlignmentMatrix() {
 }
 
 void CQuorvelApp::CloseFromSession() {
+    m_closingFromSession = true;
     // Open dialogs and boxes end as if cancelled; their modal loops unwind first.
     for (int guard = 0; guard < 32; ++guard) {
         QWidget* modal = QApplication::activeModalWidget();

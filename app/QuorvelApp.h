@@ -55,6 +55,9 @@ public:
 
     CQuorvel* Device() const { return m_device.get(); }
     CQuorvelAppSettings& Settings() { return m_settings; }
+    // The program is ending without the operator's Close (exit, session end): the frame
+    // asks nothing then.
+    bool EndingWithoutOperator() const { return m_exited || m_closingFromSession; }
     const std::wstring& LogPath() const { return m_logPath; }
     CMainFrame* MainFrame() const { return m_frame.get(); }
     CQuorvelDoc& Document() { return m_document; }
@@ -104,4 +107,5 @@ private:
     // the simulated port.
     std::optional<CQuorvelSettings> m_operatorConnection;
     bool m_exited = false;
+    bool m_closingFromSession = false;
 };

@@ -4,3 +4,8 @@ if(TARGET quorvelctl_core)
         SOURCES ${CMAKE_CURRENT_LIST_DIR}/quorvelctl/TrajectoryFileTest.cpp
         LIBS quorvelctl_core)
 endif()
+if(TARGET quorvelctl_core)
+    quorvel_test(NAME quorvelctl_track_options_tests LABELS driver
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/quorvelctl/TrackOptionsTest.cpp
+        LIBS quorvelctl_core)
+endif()

@@ -16,6 +16,13 @@ if(TARGET QuorvelDll AND TARGET quorvel_simulator AND TARGET driver_test_support
             QUORVELCTL_PROGRAM="$<TARGET_FILE:quorvelctl>"
             QUORVEL_SIM_PROGRAM="$<TARGET_FILE:quorvel-sim>")
         add_dependencies(quorvelctl_integration quorvelctl quorvel-sim)
+        quorvel_test(NAME quorvelctl_track_integration LABELS integration
+            SOURCES ${DRIVER_IT_DIR}/QuorvelctlTrackTest.cpp
+            LIBS foundation)
+        target_compile_definitions(quorvelctl_track_integration PRIVATE
+            QUORVELCTL_PROGRAM="$<TARGET_FILE:quorvelctl>"
+            QUORVEL_SIM_PROGRAM="$<TARGET_FILE:quorvel-sim>")
+        add_dependencies(quorvelctl_track_integration quorvelctl quorvel-sim)
         if(TARGET quorvel-sun)
             target_compile_definitions(quorvelctl_integration PRIVATE
                 QUORVEL_SUN_PROGRAM="$<TARGET_FILE:quorvel-sun>")

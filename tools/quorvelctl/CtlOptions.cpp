@@ -51,6 +51,7 @@ std::string Usage() {
     return "usage: quorvelctl --port N [--baud B] [--timeout S] [--log FILE] [--log-ceiling C] "
            "COMMAND\n"
            "       quorvelctl settings export|import FILE\n"
+           "       quorvelctl track [OPTIONS]   the heliostat unattended; see track --help\n"
            "\n"
            "Connects to the Quorvel on COM port N (default 115200 baud), waits for its first\n"
            "status, runs COMMAND, waits for its outcome and prints every notification of the\n"

@@ -10,6 +10,7 @@
 #include "Console.h"
 #include "CtlOptions.h"
 #include "CtlOwner.h"
+#include "TrackRun.h"
 #include "TrajectoryFile.h"
 #include "core/Quorvel.h"
 #include "platform/Clock.h"
@@ -371,6 +372,8 @@ int RunCommand(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "track")
+        return RunTrackCommand(std::vector<std::string>(argv + 2, argv + argc));
     SOptions options;
     std::string error;
     switch (ParseArguments(std::vector<std::string>(argv + 1, argv + argc), options, error)) {

@@ -401,4 +401,32 @@ TEST_F(MainFrameTest, AlignmentCalibrationIsEnabledOnlyWhileATrajectoryRuns) {
     EXPECT_FALSE(Enabled(Frame(), Cmd::UpdateFirmware));
 }
 
+TEST_F(MainFrameTest, DisconnectAndCloseAskWhileAnUnattendedRunIsArmedAndLogTheChoice) {
+    Start(true);
+    ConnectToSimulator();
+    ASSERT_TRUE(GuiTest::RunLoopUntil([&] { return Device()->IsConnected() != 0; }, 3000));
+    Frame()->View()->HeliostatPanel()->Workflow().SetMultiDay(true);
+
+    boxes.answer = IDNO;
+    Frame()->OnCommand(Cmd::Disconnect);
+    ASSERT_EQ(1u, boxes.boxes.size());
+    EXPECT_EQ(kDisconnectArmedQuestion, boxes.boxes[0].text);
+    EXPECT_TRUE(Device()->IsConnected());
+    EXPECT_FALSE(Frame()->close());  // the operator keeps the run
+    ASSERT_EQ(2u, boxes.boxes.size());
+    EXPECT_EQ(kCloseArmedQuestion, boxes.boxes[1].text);
+    EXPECT_TRUE(GuiTest::LogHas(Log(),
+                                L"Disconnect while an unattended heliostat run was armed: "
+                                L"the operator chose to keep the run."));
+
+    boxes.answer = IDYES;
+    Frame()->OnCommand(Cmd::Disconnect);
+    EXPECT_FALSE(Device()->IsConnected());
+    EXPECT_TRUE(GuiTest::LogHas(Log(),
+                                L"Disconnect while an unattended heliostat run was armed: "
+                                L"the operator chose to go on and end the run."));
+    // Not connected: nothing left to ask about.
+    EXPECT_EQ(3u, boxes.boxes.size());
+}
+
 }  // namespace
