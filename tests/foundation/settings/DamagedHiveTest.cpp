@@ -30,13 +30,27 @@ protected:
         return record.Load(&storage);
     }
 
-    // A real hive with a record of three points and a second key, then its last page (a
-    // b-tree page of the values) overwritten with garbage, as a bad sector would leave it.
+    // A real hive with a record of three points, the connection's port and many values of
+    // another key, then its last page (a b-tree page of those values) half overwritten with
+    // garbage, as a bad sector would leave it.
     static std::string MakeDamagedHive() {
         CEveryKind stored = QuorvelTest::Filled();
         stored.points = {QuorvelTest::Point(10, 2026), QuorvelTest::Point(20, 2026),
                          QuorvelTest::Point(30, 2026)};
         EXPECT_TRUE(Save(stored));
+        PutValue(L"Software\\Pelvarin\\Quorvel Control Software\\Quorvel Settings", L"port",
+                 kHiveDword, {1, 0, 0, 0});
+        // Values of a later key fill the pages after the record's, so the damage below hits
+        // none of the pages a save of the record or an import of "port" touches.
+        HiveKey filler = nullptr;
+        EXPECT_EQ(HiveCreateKey(HiveCurrentUser(), L"Software\\Filler", &filler),
+                  HiveResult::Success);
+        const std::vector<std::uint8_t> data(100, 0x42);
+        for (int i = 0; i < 200; ++i) {
+            HiveSetValue(filler, (L"v" + std::to_wstring(i)).c_str(), kHiveBinary, data.data(),
+                         data.size());
+        }
+        EXPECT_EQ(HiveCloseKey(filler), HiveResult::Success);
         std::string bytes = QuorvelTest::ReadBytes(QuorvelTest::HiveFile());
         EXPECT_EQ(bytes.size() % kPageSize, 0u);
         EXPECT_GE(bytes.size(), 3 * kPageSize);
