@@ -19,7 +19,10 @@
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
+#include "platform/TextConvert.h"
+#include "settings/RegistryHive.h"
 #include "settings/SettingsStorageRegistry.h"
+#include "settings/StorageDiagnostics.h"
 
 namespace {
 CQuorvelApp* g_app = nullptr;
@@ -29,6 +32,29 @@ std::wstring LogFileName(const SYSTEMTIME& utc) {
     std::swprintf(name, 64, L"%04d-%02d-%02d_%02d-%02d-%02d_SystemLog.log", utc.wYear, utc.wMonth,
                   utc.wDay, utc.wHour, utc.wMinute, utc.wSecond);
     return name;
+}
+
+// The two named cases keep their texts; any other cause (no permission, a part of the path
+// that is a file, a read-only or full disk) is told with the system's own reason.
+std::wstring LogFolderFailureText(const std::wstring& folder, const std::error_code& ec) {
+    if (ec == std::errc::filename_too_long)
+        return L"ERROR_FILENAME_EXCED_RANGE: \"" + folder + L"\"";
+    if (ec == std::errc::invalid_argument)
+        return L"ERROR_BAD_PATHNAME: \"" + folder + L"\"";
+    return L"The log folder \"" + folder + L"\" could not be created: " +
+           Platform::Utf8ToWide(ec.message()) + L". This run writes no log file.";
+}
+
+// What the operator is asked when the settings file cannot be read whole.
+std::wstring DamagedStoreQuestion(const std::wstring& file) {
+    return L"The settings file \"" + file +
+           L"\" is damaged and could not be read: the alignment points, the site and the "
+           L"connection settings it holds may be missing or wrong in this run.\n\n"
+           L"Yes: keep a copy of the damaged file beside it (\"" +
+           file +
+           L".damaged-...\") and start afresh with default settings, which are saved as "
+           L"usual.\n"
+           L"No: leave the damaged file untouched; this run saves no settings at all.";
 }
 }  // namespace
 
@@ -69,10 +95,7 @@ void CQuorvelApp::ChooseLogFile(const SYSTEMTIME& startUtc) {
         std::filesystem::create_directories(folder, ec);
         if (ec) {
             // Any failure to make the folder is reported: without it the run has no log.
-            const wchar_t* kind = ec == std::errc::filename_too_long
-                                      ? L"ERROR_FILENAME_EXCED_RANGE: \""
-                                      : L"ERROR_BAD_PATHNAME: \"";
-            Platform::ShowMessageBox(kind + m_logPath + L"\"", L"", MB_OK);
+            Platform::ShowMessageBox(LogFolderFailureText(m_logPath, ec), L"", MB_OK);
             return;
         }
     }
@@ -93,8 +116,14 @@ bool CQuorvelApp::InitInstance() {
     m_boxes = std::make_unique<CQtMessageBoxService>(QStringLiteral("Quorvel"));
     Platform::SetMessageBoxService(m_options.messageBoxes ? m_options.messageBoxes : m_boxes.get());
 
+    // The settings layer's complaints go into this run's log (kept in memory until its file
+    // is chosen), not only to standard error.
+    Zezezezo::SetStorageDiagnostics(
+        [](const std::wstring& line) { ProgramLog().Log(Logging::Warning, line); });
+
     ChooseLogFile(startUtc);
 
+    CheckSettingsStore();
     m_settings.LoadFromRegistry();
     CalculateAlignmentMatrix();
     CQuorvel::SetLogCeiling(m_settings.nLogCeiling);
@@ -155,13 +184,52 @@ int CQuorvelApp::ExitInstance(int exitCode) {
     SaveAllSettings();
     m_device.reset();
     m_simulator.reset();
+    Zezezezo::SetStorageDiagnostics({});
     Platform::SetMessageBoxService(nullptr);
     m_boxes.reset();
     m_pump.reset();
     return exitCode;
 }
 
+void CQuorvelApp::CheckSettingsStore() {
+    std::wstring file;
+    if (Zezezezo::HiveCheck(&file) != Zezezezo::HiveResult::Corrupt)
+        return;
+    ProgramLog().LogParts(Logging::Error, "The settings file \"", file,
+                          "\" is damaged; the operator is asked what to do with it");
+    const int answer = Platform::ShowMessageBox(DamagedStoreQuestion(file), L"Quorvel",
+                                                MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    if (answer != IDYES) {
+        // Also the answer of a box that could not be shown: nothing is lost by waiting.
+        m_keepDamagedStore = true;
+        ProgramLog().LogParts(Logging::Warning,
+                              "The operator chose to leave the damaged settings file \"", file,
+                              "\" untouched: no settings are saved in this run");
+        return;
+    }
+    std::wstring copy;
+    if (Zezezezo::HiveKeepDamagedCopy(&copy) != Zezezezo::HiveResult::Success) {
+        m_keepDamagedStore = true;
+        ProgramLog().LogParts(Logging::Error, "The damaged settings file \"", file,
+                              "\" could not be kept as a copy: no settings are saved in this run");
+        Platform::ShowMessageBox(L"The damaged settings file \"" + file +
+                                     L"\" could not be kept as a copy, so it is left untouched "
+                                     L"and this run saves no settings. See the log file.",
+                                 L"Quorvel", MB_OK | MB_ICONWARNING);
+        return;
+    }
+    ProgramLog().LogParts(Logging::Warning,
+                          "The operator chose to start afresh: the damaged settings file \"", file,
+                          "\" is kept as \"", copy, "\" and default settings are used");
+}
+
 void CQuorvelApp::SaveAllSettings() {
+    if (m_keepDamagedStore) {
+        ProgramLog().Log(Logging::Warning,
+                         L"Settings not saved: the damaged settings file is left untouched in "
+                         L"this run, as the operator chose at start-up");
+        return;
+    }
     Zezezezo::CSettingsStorageRegistry storage(kAppSettingsKey);
     m_settings.Save(&storage);
     storage.Assign(Zezezezo::HiveCurrentUser(), kDeviceSettingsKey);

@@ -72,8 +72,11 @@ public:
     void CalculateAlignmentMatrix();
     const Suntrack::CAlignmentModel& Alignment() const { return m_alignment; }
 
-    // Saves the application settings and the connection settings.
+    // Saves the application settings and the connection settings; nothing when the operator
+    // chose at start-up to leave a damaged settings file untouched.
     void SaveAllSettings();
+    // Whether this run leaves a damaged settings file untouched (saves nothing).
+    bool KeepsDamagedStore() const { return m_keepDamagedStore; }
     // The operator confirmed the connection settings dialog: from now on the device's
     // settings are the ones to keep, also in a simulator run.
     void OnConnectionSettingsConfirmed() { m_operatorConnection.reset(); }
@@ -89,6 +92,9 @@ public:
 
 private:
     void ChooseLogFile(const SYSTEMTIME& startUtc);
+    // A settings file that cannot be read whole is never written without the operator's
+    // consent: asks whether to keep a copy and start afresh or to leave it untouched.
+    void CheckSettingsStore();
 
     CQuorvelAppOptions m_options;
     unsigned m_look = 219;
@@ -108,4 +114,5 @@ private:
     std::optional<CQuorvelSettings> m_operatorConnection;
     bool m_exited = false;
     bool m_closingFromSession = false;
+    bool m_keepDamagedStore = false;  // the operator chose to leave a damaged file untouched
 };

@@ -13,6 +13,7 @@
 #include "platform/Event.h"
 #include "platform/MessageBox.h"
 #include "settings/SettingsStorage.h"
+#include "settings/StorageDiagnostics.h"
 
 using QuorvelDriver::DllLog;
 using QuorvelDriver::FormatFixed;
@@ -597,11 +598,22 @@ int CQuorvel::LaunchConnectionSettingsDlg(CQuorvelSettings& settings) {
     return result == IDOK ? IDOK : IDCANCEL;
 }
 
+namespace {
+// What the program's storage could not read or write for the connection settings goes into
+// the library's own log lines ("QuorvelDll: Settings: ...").
+Zezezezo::CStorageDiagnosticsScope LogStorageProblems() {
+    return Zezezezo::CStorageDiagnosticsScope(
+        [](const std::wstring& line) { QuorvelDriver::DllLog(Logging::Warning, line); });
+}
+}  // namespace
+
 void CQuorvel::LoadSettings(Zezezezo::CSettingsStorage& storage) {
+    const auto diagnostics = LogStorageProblems();
     m_settings.Load(&storage);
 }
 
 void CQuorvel::SaveSettings(Zezezezo::CSettingsStorage& storage) {
+    const auto diagnostics = LogStorageProblems();
     m_settings.Save(&storage);
 }
 

@@ -34,6 +34,7 @@ int CQtMessageBoxService::Show(const std::wstring& text, const std::wstring& cap
         }
         case MB_YESNO: {
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton((type & MB_DEFBUTTON2) != 0 ? QMessageBox::No : QMessageBox::Yes);
             return box.exec() == QMessageBox::Yes ? IDYES : IDNO;
         }
         default:

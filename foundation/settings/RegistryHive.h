@@ -75,6 +75,15 @@ HiveResult HiveDeleteTree(HiveKey key, const std::wstring& path);
 HiveResult HiveEnumSubKeys(HiveKey key, std::vector<std::wstring>* names);
 HiveResult HiveEnumValues(HiveKey key, std::vector<HiveValue>* values);
 
+// Whether the whole hive can be read: Corrupt when the file is damaged anywhere (a writer
+// refuses such a file too), Success when it is sound or there is none yet. `file` receives
+// the hive's location for the operator (the file's path; on Windows the registry key).
+HiveResult HiveCheck(std::wstring* file);
+// Sets a damaged hive aside: the file is renamed to "<file>.damaged-YYYYMMDD-HHMMSS" (UTC)
+// beside it, so the next save starts a fresh hive and the damaged bytes are kept as they
+// were. `copy` receives the new path. Only for a file HiveCheck called Corrupt.
+HiveResult HiveKeepDamagedCopy(std::wstring* copy);
+
 // How long a call waits for another process that holds the hive (default 2 s).
 void HiveSetBusyTimeout(std::chrono::milliseconds timeout);
 

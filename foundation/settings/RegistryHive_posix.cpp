@@ -9,7 +9,9 @@
 // always either before or after a whole transaction.
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -17,6 +19,7 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "platform/TextConvert.h"
 #include "settings/RegistryHive.h"
@@ -231,6 +234,27 @@ HiveResult CheckSchema(HiveConnection& c, bool write, const std::wstring& doing)
     return HiveResult::Success;
 }
 
+// SQLite's own check of every page and b-tree of the file (not of index contents, which the
+// settings never rely on): Corrupt, reported, when any page is damaged.
+HiveResult CheckWhole(HiveConnection& c, const std::wstring& doing) {
+    sqlite3_stmt* s = Statement(c, "PRAGMA quick_check(1)");
+    const int rc = s != nullptr ? sqlite3_step(s) : sqlite3_errcode(c.db);
+    if (rc != SQLITE_ROW) {
+        sqlite3_reset(s);
+        ReportSqlite(c, rc, doing);
+        return FromSqlite(rc) == HiveResult::Success ? HiveResult::Failed : FromSqlite(rc);
+    }
+    std::wstring verdict = ColumnText(s, 0);
+    sqlite3_reset(s);
+    // SQLite's verdict spans lines; a log line must not.
+    std::replace(verdict.begin(), verdict.end(), L'\n', L' ');
+    if (verdict != L"ok") {
+        Report(c, L"is damaged (" + verdict + L"); it is left as it is and nothing was " + doing);
+        return HiveResult::Corrupt;
+    }
+    return HiveResult::Success;
+}
+
 // Opens the hive file and begins the transaction of a top key.
 HiveResult OpenConnection(bool write, std::shared_ptr<HiveConnection>* result) {
     auto c = std::make_shared<HiveConnection>();
@@ -262,7 +286,12 @@ HiveResult OpenConnection(bool write, std::shared_ptr<HiveConnection>* result) {
         ReportSqlite(*c, rc, doing);
         return FromSqlite(rc) == HiveResult::Success ? HiveResult::Failed : FromSqlite(rc);
     }
-    const HiveResult schema = CheckSchema(*c, write, doing);
+    HiveResult schema = CheckSchema(*c, write, doing);
+    if (schema == HiveResult::Success && write) {
+        // A damaged page that this save would not touch would still be saved over and stay
+        // unreadable: a file that is not whole is never written.
+        schema = CheckWhole(*c, doing);
+    }
     if (schema != HiveResult::Success) {
         Execute(*c, "ROLLBACK");
         return schema;
@@ -370,6 +399,10 @@ HiveResult Open(HiveKey root, const std::wstring& path, bool write, bool create,
     if (resolved != HiveResult::Success) {
         if (key->ownsTransaction) {
             Execute(*key->connection, "ROLLBACK");
+        } else if (write) {
+            // A sub-key of a record being saved that cannot be made (a damaged page, a bad
+            // name): the record's save must not commit without it.
+            key->connection->failed = true;
         }
         return resolved;
     }
@@ -633,6 +666,59 @@ HiveResult HiveEnumValues(HiveKey key, std::vector<HiveValue>* values) {
     if (rc != SQLITE_DONE) {
         ReportSqlite(c, rc, L"loaded");
         return FromSqlite(rc);
+    }
+    return HiveResult::Success;
+}
+
+namespace {
+
+// "20261207-213045": the UTC time a damaged file was set aside, so copies never collide.
+std::string CopyStamp(const SYSTEMTIME& utc) {
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04u%02u%02u-%02u%02u%02u", unsigned{utc.wYear},
+                  unsigned{utc.wMonth}, unsigned{utc.wDay}, unsigned{utc.wHour},
+                  unsigned{utc.wMinute}, unsigned{utc.wSecond});
+    return stamp;
+}
+
+}  // namespace
+
+HiveResult HiveCheck(std::wstring* file) {
+    const std::filesystem::path path = Platform::SettingsHiveFile();
+    if (file != nullptr) {
+        *file = Platform::Utf8ToWide(path.string());
+    }
+    std::shared_ptr<HiveConnection> c;
+    HiveResult result = OpenConnection(false, &c);
+    if (result == HiveResult::Success) {
+        result = CheckWhole(*c, L"loaded");
+        Execute(*c, "ROLLBACK");
+    }
+    return result == HiveResult::NotFound ? HiveResult::Success : result;
+}
+
+HiveResult HiveKeepDamagedCopy(std::wstring* copy) {
+    const std::filesystem::path file = Platform::SettingsHiveFile();
+    const std::filesystem::path kept =
+        file.string() + ".damaged-" + CopyStamp(Platform::GetSystemTimeUtc());
+    std::error_code error;
+    // A rename keeps the damaged bytes exactly and leaves no half-written copy; the journal
+    // goes with its file so that the copy stays what SQLite would read.
+    std::filesystem::rename(file, kept, error);
+    if (error) {
+        ReportStorageProblem(L"Settings: the damaged settings file \"" +
+                             Platform::Utf8ToWide(file.string()) + L"\" could not be kept as \"" +
+                             Platform::Utf8ToWide(kept.string()) + L"\" (" +
+                             Platform::Utf8ToWide(error.message()) + L")");
+        return error == std::errc::permission_denied ? HiveResult::AccessDenied
+                                                     : HiveResult::Failed;
+    }
+    const std::filesystem::path journal = file.string() + "-journal";
+    if (std::filesystem::exists(journal, error)) {
+        std::filesystem::rename(journal, kept.string() + "-journal", error);
+    }
+    if (copy != nullptr) {
+        *copy = Platform::Utf8ToWide(kept.string());
     }
     return HiveResult::Success;
 }

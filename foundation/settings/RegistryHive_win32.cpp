@@ -311,6 +311,22 @@ HiveResult HiveEnumValues(HiveKey key, std::vector<HiveValue>* values) {
     }
 }
 
+HiveResult HiveCheck(std::wstring* file) {
+    // The registry keeps its own hive files whole (its log and KTM); a damaged hive is the
+    // system's to repair, not ours to set aside.
+    if (file != nullptr) {
+        *file = L"HKEY_CURRENT_USER";
+    }
+    return HiveResult::Success;
+}
+
+HiveResult HiveKeepDamagedCopy(std::wstring* copy) {
+    if (copy != nullptr) {
+        copy->clear();
+    }
+    return HiveResult::Failed;
+}
+
 void HiveSetBusyTimeout(std::chrono::milliseconds timeout) {
     g_busyTimeoutMs.store(static_cast<int>(timeout.count()));
 }

@@ -19,7 +19,18 @@ std::function<void(const std::wstring&)>& Sink() {
     return sink;
 }
 
+thread_local CStorageDiagnosticsScope* t_scope = nullptr;
+
 }  // namespace
+
+CStorageDiagnosticsScope::CStorageDiagnosticsScope(std::function<void(const std::wstring&)> sink)
+    : m_sink(std::move(sink)), m_outer(t_scope) {
+    t_scope = this;
+}
+
+CStorageDiagnosticsScope::~CStorageDiagnosticsScope() {
+    t_scope = m_outer;
+}
 
 void SetStorageDiagnostics(std::function<void(const std::wstring&)> sink) {
     std::lock_guard<std::mutex> guard(SinkLock());
@@ -28,6 +39,10 @@ void SetStorageDiagnostics(std::function<void(const std::wstring&)> sink) {
 
 void ReportStorageProblem(const std::wstring& message) noexcept {
     try {
+        if (t_scope != nullptr && t_scope->m_sink) {
+            t_scope->m_sink(message);
+            return;
+        }
         std::function<void(const std::wstring&)> sink;
         {
             std::lock_guard<std::mutex> guard(SinkLock());

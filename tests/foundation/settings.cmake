@@ -8,4 +8,5 @@ quorvel_test(NAME foundation_settings_tests
         ${CMAKE_CURRENT_LIST_DIR}/settings/SettingsProtocolTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/settings/RegistryStorageTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/settings/RegistryTextTest.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/settings/DamagedHiveTest.cpp
     LIBS foundation SQLite::SQLite3)
