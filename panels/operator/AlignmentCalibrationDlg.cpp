@@ -25,7 +25,7 @@ static_assert(CAlignmentCalibrationDlg::IDC_ZENITH_PLUS == JogButtons::kZenithPl
 namespace {
 
 constexpr DlgTemplate kTemplate{CAlignmentCalibrationDlg::IDD,
-                                L"Quorvel Alignment Calibration Controls", 519, 172, false};
+                                L"Quorvel Alignment Calibration Controls", 559, 172, false};
 
 constexpr DlgItemTemplate kItems[] = {
     {1021, DlgKind::Static, L"Velocity:", 14, 108, 40, 10},
@@ -34,10 +34,10 @@ constexpr DlgItemTemplate kItems[] = {
     {1102, DlgKind::Static, L"Saved Data Points:", 246, 36, 80, 10},
     {1100, DlgKind::PushButton, L"Delete Data Point", 246, 118, 76, 14},
     {1101, DlgKind::PushButton, L"Delete All Data Points", 326, 118, 82, 14},
-    {CAlignmentCalibrationDlg::IDC_FIT, DlgKind::Static, L"", 246, 106, 262, 10},
+    {CAlignmentCalibrationDlg::IDC_FIT, DlgKind::Static, L"", 246, 106, 302, 10},
     {CAlignmentCalibrationDlg::IDC_LIVE_POSITION, DlgKind::Static, L"", 14, 14, 216, 10},
-    {IDOK, DlgKind::DefPushButton, L"OK", 404, 150, 50, 14},
-    {IDCANCEL, DlgKind::PushButton, L"Cancel", 458, 150, 50, 14},
+    {IDOK, DlgKind::DefPushButton, L"OK", 444, 150, 50, 14},
+    {IDCANCEL, DlgKind::PushButton, L"Cancel", 498, 150, 50, 14},
 };
 
 constexpr double kMinDps = 0.001;
@@ -134,7 +134,7 @@ void CAlignmentCalibrationDlg::BuildControls() {
     m_list->setSortingEnabled(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_list->setGeometry(u.Rect(246, 48, 262, 56));
+    m_list->setGeometry(u.Rect(246, 48, 302, 56));
     RegisterItem(IDC_LIST, m_list);
     m_fit = Item<QLabel>(IDC_FIT);
     m_livePosition = Item<QLabel>(IDC_LIVE_POSITION);

@@ -69,8 +69,8 @@ std::wstring CalibrationListLine(const Zezezezo::CAlignmentSettings& point) {
     std::swprintf(stamp, 40, L"%04u-%02u-%02u %02u:%02u:%02u", unsigned{local.wYear},
                   unsigned{local.wMonth}, unsigned{local.wDay}, unsigned{local.wHour},
                   unsigned{local.wMinute}, unsigned{local.wSecond});
-    return std::wstring(stamp) + L"   Sun az/ze " + AzZe(point.dSunAzimuth, point.dSunZenith) +
-           L"   Quorvel az/ze " + AzZe(point.dQuorvelAzimuth, point.dQuorvelZenith);
+    return std::wstring(stamp) + L"  Sun az/ze " + AzZe(point.dSunAzimuth, point.dSunZenith) +
+           L"  Quorvel az/ze " + AzZe(point.dQuorvelAzimuth, point.dQuorvelZenith);
 }
 
 std::wstring FitQualityText(const AlignmentFitAssessment& fit) {

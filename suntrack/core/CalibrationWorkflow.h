@@ -74,7 +74,7 @@ CalibrationEnabling ComputeCalibrationEnabling(unsigned status, bool busy, std::
 
 // One list line: the record's local time stamp in ISO form (a stamp before 1900 shows
 // calendar time 0) with the sun's and the instrument's azimuth/zenith in degrees, e.g.
-// "2026-12-06 10:03:05   Sun az/ze 123.456/45.678   Quorvel az/ze 123.501/45.702".
+// "2026-12-06 10:03:05  Sun az/ze 123.456/45.678  Quorvel az/ze 123.501/45.702".
 std::wstring CalibrationListLine(const Zezezezo::CAlignmentSettings& point);
 // The fit line under the list: usable or not, and its quality in words.
 std::wstring FitQualityText(const AlignmentFitAssessment& fit);

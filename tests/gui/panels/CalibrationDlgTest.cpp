@@ -78,7 +78,7 @@ TEST_F(CalibrationDlg, ListLinesAreIsoTimeStampsWithTheAngles) {
     Open(1);
     ASSERT_EQ(List()->count(), 1);
     EXPECT_EQ(List()->item(0)->text(),
-              "2026-12-06 10:03:05   Sun az/ze 110.000/0.000   Quorvel az/ze 0.000/0.000");
+              "2026-12-06 10:03:05  Sun az/ze 110.000/0.000  Quorvel az/ze 0.000/0.000");
 }
 
 TEST_F(CalibrationDlg, FitLineShowsWhetherThePointsGiveAUsableFit) {

@@ -193,7 +193,7 @@ TEST_F(CalibrationWorkflow, EnablingFollowsTrajectoryJoggingBusyAndCount) {
 TEST_F(CalibrationWorkflow, ListLineIsIsoTimeWithBothPairs) {
     CTimeZoneScope zone("UTC0");
     EXPECT_EQ(CalibrationListLine(Point(123.4564, 45.6781, 123.5, 45.7)),
-              L"2026-12-06 10:03:05   Sun az/ze 123.456/45.678   Quorvel az/ze 123.500/45.700");
+              L"2026-12-06 10:03:05  Sun az/ze 123.456/45.678  Quorvel az/ze 123.500/45.700");
     // A stamp without a year is shown as calendar time 0.
     EXPECT_EQ(CalibrationListLine(Zezezezo::CAlignmentSettings{}).substr(0, 19),
               L"1970-01-01 00:00:00");
