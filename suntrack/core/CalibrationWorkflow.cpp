@@ -249,31 +249,33 @@ LRESULT CCalibrationWorkflow::OnWorkerMessage(UINT message, WPARAM wParam) {
     }
 }
 
-void CCalibrationWorkflow::OnPositionAnswer(double azimuthDeg, double zenithDeg) {
-    m_live = LivePosition{azimuthDeg, zenithDeg, m_now()};
+bool CCalibrationWorkflow::TakeCaptureAnswer() {
+    // Answers come in the order the queries were made: a live query made before the
+    // capture's owns the first one.
     if (m_pollAnswerDue) {
         m_pollAnswerDue = false;
+        return false;
+    }
+    const bool capture = m_captureAnswerDue;
+    m_captureAnswerDue = false;
+    return capture;
+}
+
+void CCalibrationWorkflow::OnPositionAnswer(double azimuthDeg, double zenithDeg) {
+    m_live = LivePosition{azimuthDeg, zenithDeg, m_now()};
+    if (!TakeCaptureAnswer())
         return;
-    }
-    if (m_captureAnswerDue) {
-        m_captureAnswerDue = false;
-        m_azimuth = azimuthDeg;
-        m_zenith = zenithDeg;
-        m_positionValid = true;
-        m_positionEvent.Set();
-    }
+    m_azimuth = azimuthDeg;
+    m_zenith = zenithDeg;
+    m_positionValid = true;
+    m_positionEvent.Set();
 }
 
 void CCalibrationWorkflow::OnPositionTimeOut() {
-    if (m_pollAnswerDue) {
-        m_pollAnswerDue = false;
+    if (!TakeCaptureAnswer())
         return;
-    }
-    if (m_captureAnswerDue) {
-        m_captureAnswerDue = false;
-        m_positionValid = false;
-        m_positionEvent.Set();
-    }
+    m_positionValid = false;
+    m_positionEvent.Set();
 }
 
 void CCalibrationWorkflow::Poll() {

@@ -147,6 +147,8 @@ private:
     class CMessageTarget;
     void RunCapture(SiteParameters site);
     LRESULT OnWorkerMessage(UINT message, WPARAM wParam);
+    // Whether the answer (or time-out) now arriving is the capture's; settles it either way.
+    bool TakeCaptureAnswer();
 
     std::vector<Zezezezo::CAlignmentSettings>& m_points;  // GUI thread only
     ICalibrationPanel& m_panel;
