@@ -39,10 +39,12 @@ std::wstring UnusableReason(const AlignmentFitAssessment& fit) {
         case AlignmentFitProblem::WrongCount:
             return L"3 data points are needed, " + std::to_wstring(fit.count) + L" saved";
         case AlignmentFitProblem::SunDependent:
-            return L"the sun positions are too close together (volume ratio " +
+            return L"the sun positions are too close together or on one great circle (volume "
+                   L"ratio " +
                    Fixed(fit.volumeRatio, 4) + L")";
         case AlignmentFitProblem::QuorvelDependent:
-            return L"the Quorvel positions are too close together (volume ratio " +
+            return L"the Quorvel positions are too close together or on one great circle "
+                   L"(volume ratio " +
                    Fixed(fit.volumeRatio, 4) + L")";
         case AlignmentFitProblem::NotFinite:
         case AlignmentFitProblem::None:
