@@ -2,19 +2,18 @@
 #include "JogButtons.h"
 
 #include <QFrame>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimerEvent>
 #include <bitset>
 #include <cmath>
-#include <cstdio>
 
 #include "MouseUpDownButton.h"
 #include "NumberEdit.h"
 #include "core/Quorvel.h"
 #include "core/SiteSun.h"
-#include "platform/Clock.h"
 #include "platform/MessageBox.h"
 
 static_assert(CAlignmentCalibrationDlg::IDC_ZENITH_PLUS == JogButtons::kZenithPlus &&
@@ -26,7 +25,7 @@ static_assert(CAlignmentCalibrationDlg::IDC_ZENITH_PLUS == JogButtons::kZenithPl
 namespace {
 
 constexpr DlgTemplate kTemplate{CAlignmentCalibrationDlg::IDD,
-                                L"Quorvel Alignment Calibration Controls", 419, 172, false};
+                                L"Quorvel Alignment Calibration Controls", 559, 172, false};
 
 constexpr DlgItemTemplate kItems[] = {
     {1021, DlgKind::Static, L"Velocity:", 14, 108, 40, 10},
@@ -35,19 +34,15 @@ constexpr DlgItemTemplate kItems[] = {
     {1102, DlgKind::Static, L"Saved Data Points:", 246, 36, 80, 10},
     {1100, DlgKind::PushButton, L"Delete Data Point", 246, 118, 76, 14},
     {1101, DlgKind::PushButton, L"Delete All Data Points", 326, 118, 82, 14},
-    {IDOK, DlgKind::DefPushButton, L"OK", 304, 150, 50, 14},
-    {IDCANCEL, DlgKind::PushButton, L"Cancel", 358, 150, 50, 14},
+    {CAlignmentCalibrationDlg::IDC_FIT, DlgKind::Static, L"", 246, 106, 302, 10},
+    {CAlignmentCalibrationDlg::IDC_LIVE_POSITION, DlgKind::Static, L"", 14, 14, 216, 10},
+    {IDOK, DlgKind::DefPushButton, L"OK", 444, 150, 50, 14},
+    {IDCANCEL, DlgKind::PushButton, L"Cancel", 498, 150, 50, 14},
 };
-
-// Private messages from the capture worker to the dialog (sent, so the worker waits).
-constexpr UINT WM_CAPTURE_REQUEST = WM_APP + 0x301;  // make the position request; 1 = sent
-constexpr UINT WM_CAPTURE_FAILED = WM_APP + 0x302;   // no position: tell the operator
-constexpr UINT WM_CAPTURE_RESULT = WM_APP + 0x303;   // wParam = the record to append
 
 constexpr double kMinDps = 0.001;
 constexpr double kMaxDps = 10.0;
 constexpr int kSliderScale = 1000;
-constexpr std::int64_t kEpochDifferenceSeconds = 11'644'473'600;  // 1601 -> 1970
 
 // The window that receives the device's position answers and time-out notices for every
 // calibration dialog of the run; it forwards them to the dialog attached now, if any. It
@@ -77,7 +72,10 @@ private:
 }  // namespace
 
 CAlignmentCalibrationDlg::CAlignmentCalibrationDlg(const COperatorContext& context, QWidget* parent)
-    : CCustomDialog(IDD, parent), m_context(context) {
+    : CCustomDialog(IDD, parent), m_context(context), m_workflow(points, *this, *this, [this] {
+          const CQuorvelAppSettings* settings = m_context.Settings();
+          return settings ? SiteOf(*settings) : Suntrack::SiteParameters{};
+      }) {
     m_bDrawFrame = true;
     m_nMarginLeft = 10;
     m_nMarginRight = 10;
@@ -90,14 +88,8 @@ CAlignmentCalibrationDlg::CAlignmentCalibrationDlg(const COperatorContext& conte
 
 CAlignmentCalibrationDlg::~CAlignmentCalibrationDlg() {
     CPositionRelay::Instance().Detach(this);
-    m_cancel.Set();
-    DestroyWindow();  // a worker blocked in a message to us gets 0
-    JoinWorker();
-}
-
-void CAlignmentCalibrationDlg::JoinWorker() {
-    if (m_worker.joinable())
-        m_worker.join();
+    m_workflow.Shutdown();  // the capture worker shows its boxes through this dialog
+    DestroyWindow();
 }
 
 void CAlignmentCalibrationDlg::BuildControls() {
@@ -142,13 +134,16 @@ void CAlignmentCalibrationDlg::BuildControls() {
     m_list->setSortingEnabled(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_list->setGeometry(u.Rect(246, 48, 162, 66));
+    m_list->setGeometry(u.Rect(246, 48, 302, 56));
     RegisterItem(IDC_LIST, m_list);
+    m_fit = Item<QLabel>(IDC_FIT);
+    m_livePosition = Item<QLabel>(IDC_LIVE_POSITION);
 }
 
 bool CAlignmentCalibrationDlg::OnInitDialog() {
     CCustomDialog::OnInitDialog();
-    for (int id : {1021, 1093, 1022, 1030, 1032, 1028, 1029, 1095, 1099, 1100, 1102})
+    for (int id : {1021, 1093, 1022, 1030, 1032, 1028, 1029, 1095, 1099, 1100, 1102, int{IDC_FIT},
+                   int{IDC_LIVE_POSITION}})
         AddColoredControl(id);
     m_velocity->SetNumber(1.0, 3);
     m_settingSlider = true;
@@ -170,23 +165,51 @@ void CAlignmentCalibrationDlg::timerEvent(QTimerEvent* event) {
 }
 
 QString CAlignmentCalibrationDlg::LineOf(const Zezezezo::CAlignmentSettings& point) {
-    // The local time stamp as a calendar time and back (normalised by the host's rules); a
-    // stamp before 1900 shows the calendar time 0.
-    const SYSTEMTIME& t = point.timestamp.time;
-    const SYSTEMTIME local = Platform::SecondsToLocalTime(
-        t.wYear >= 1900 ? Platform::LocalTimeToSeconds(t) : std::int64_t{0});
-    // The default C locale's "%c": month/day/two-digit year and 24-hour time.
-    char text[64];
-    std::snprintf(text, sizeof text, "%02u/%02u/%02u %02u:%02u:%02u", unsigned{local.wMonth},
-                  unsigned{local.wDay}, unsigned{local.wYear} % 100u, unsigned{local.wHour},
-                  unsigned{local.wMinute}, unsigned{local.wSecond});
-    return QString::fromLatin1(text);
+    return QString::fromStdWString(Suntrack::CalibrationListLine(point));
 }
 
 void CAlignmentCalibrationDlg::RefreshList() {
     m_list->clear();
     for (const auto& point : points)
         m_list->addItem(LineOf(point));
+    const Suntrack::AlignmentFitAssessment fit = m_workflow.Fit();
+    m_fit->setText(QString::fromStdWString(Suntrack::FitQualityText(fit)));
+    m_fitQuality = fit.quality;
+    ApplyControlColors();
+}
+
+std::optional<ControlColors> CAlignmentCalibrationDlg::OnCtlColor(int id, QWidget* control) {
+    std::optional<ControlColors> colors = CCustomDialog::OnCtlColor(id, control);
+    if (id == IDC_FIT && colors) {
+        // Dark enough to read on white: red for unusable, amber for poor, green for good.
+        switch (m_fitQuality) {
+            case Suntrack::AlignmentFitQuality::Unusable:
+                colors->text = QColor(176, 0, 0);
+                break;
+            case Suntrack::AlignmentFitQuality::Poor:
+                colors->text = QColor(150, 90, 0);
+                break;
+            case Suntrack::AlignmentFitQuality::Good:
+                colors->text = QColor(0, 120, 0);
+                break;
+        }
+    }
+    return colors;
+}
+
+void CAlignmentCalibrationDlg::ShowLivePosition() {
+    if (!IsCreated())
+        return;
+    const auto& live = m_workflow.Live();
+    m_livePosition->setText(QString::fromStdWString(m_workflow.LiveText()));
+    // A position that is not being refreshed is greyed, never shown as current.
+    m_livePosition->setEnabled(live && std::chrono::steady_clock::now() - live->at <=
+                                           Suntrack::CCalibrationWorkflow::kLiveFreshFor);
+}
+
+void CAlignmentCalibrationDlg::OnOK() {
+    if (m_workflow.ConfirmOk())
+        CCustomDialog::OnOK();
 }
 
 void CAlignmentCalibrationDlg::NormaliseVelocity() {
@@ -228,7 +251,7 @@ void CAlignmentCalibrationDlg::OnCommand(int id) {
 }
 
 void CAlignmentCalibrationDlg::OnDeleteDataPoint() {
-    if (m_busy)
+    if (m_workflow.IsBusy())
         return;
     const int sel = m_list->currentRow();
     const bool selected = sel >= 0 && !m_list->selectedItems().isEmpty();
@@ -246,7 +269,7 @@ void CAlignmentCalibrationDlg::OnDeleteDataPoint() {
 }
 
 void CAlignmentCalibrationDlg::OnDeleteAllDataPoints() {
-    if (m_busy)
+    if (m_workflow.IsBusy())
         return;
     if (Platform::ShowMessageBox(L"Are you sure you want to delete all of the data points?", L"",
                                  MB_OKCANCEL) != IDOK)
@@ -256,57 +279,26 @@ void CAlignmentCalibrationDlg::OnDeleteAllDataPoints() {
 }
 
 bool CAlignmentCalibrationDlg::OnSaveDataPoint() {
-    if (m_busy || points.size() >= kMaxPoints)
-        return false;
-    JoinWorker();  // the previous capture has finished (busy is clear)
-    Suntrack::SiteParameters site;
-    if (const CQuorvelAppSettings* settings = m_context.Settings())
-        site = SiteOf(*settings);
-    m_busy = true;
-    m_positionEvent.Reset();
-    m_worker = std::thread([this, site] { RunCapture(site); });
-    return true;
+    return m_workflow.SaveDataPoint();
 }
 
-void CAlignmentCalibrationDlg::RunCapture(Suntrack::SiteParameters site) {
-    // Wait for the next whole second of the clock.
-    const Platform::Ticks now = Platform::Clock().NowUtc();
-    const auto ms = static_cast<std::uint32_t>((now / Platform::kTicksPerMillisecond) % 1000);
-    if (Platform::WaitForEvent(m_cancel, 1000 - ms) != Platform::kWaitTimeout) {
-        m_busy = false;
-        return;
-    }
-    if (SendMessage(WM_CAPTURE_REQUEST) != 1) {
-        // Refused (no device) or the dialog is closing.
-        if (!m_cancel.IsSet())
-            SendMessage(WM_CAPTURE_FAILED);
-        m_busy = false;
-        return;
-    }
-    const std::int64_t t =
-        static_cast<std::int64_t>(Platform::Clock().NowUtc() / Platform::kTicksPerSecond) -
-        kEpochDifferenceSeconds;
-    const int woke = Platform::WaitForEvents({&m_cancel, &m_positionEvent}, kPositionWaitMs);
-    m_positionEvent.Reset();
-    if (woke == 0) {
-        m_busy = false;
-        return;
-    }
-    if (woke != 1 || !m_positionValid) {
-        SendMessage(WM_CAPTURE_FAILED);
-        m_busy = false;
-        return;
-    }
-    // The sun at the true instant of the reading (site time zone rules included).
-    const Suntrack::SunSample sun = Suntrack::SunAtUtcSeconds(site, t);
-    Zezezezo::CAlignmentSettings record;
-    record.dSunAzimuth = sun.azimuthDeg;
-    record.dSunZenith = sun.zenithDeg;
-    record.dQuorvelAzimuth = m_azimuth.load();
-    record.dQuorvelZenith = m_zenith.load();
-    record.timestamp.time = Platform::SecondsToLocalTime(t);
-    SendMessage(WM_CAPTURE_RESULT, reinterpret_cast<WPARAM>(&record));
-    m_busy = false;
+int CAlignmentCalibrationDlg::ShowMessage(const std::wstring& text, UINT type) {
+    return Platform::ShowMessageBox(text, L"", type);
+}
+
+bool CAlignmentCalibrationDlg::IsConnected() {
+    CQuorvel* device = m_context.Device();
+    return device && device->IsConnected();
+}
+
+unsigned CAlignmentCalibrationDlg::Status() {
+    CQuorvel* device = m_context.Device();
+    return device ? static_cast<unsigned>(device->GetStatus(1).to_ulong()) : 0u;
+}
+
+bool CAlignmentCalibrationDlg::RequestPosition() {
+    CQuorvel* device = m_context.Device();
+    return device && device->GetPosition(&CPositionRelay::Instance());
 }
 
 void CAlignmentCalibrationDlg::OnJogPress(int id) {
@@ -332,32 +324,14 @@ LRESULT CAlignmentCalibrationDlg::WindowProc(UINT message, WPARAM wParam, LPARAM
         case WM_QUORVEL_GET_POSITION: {
             const auto* values = reinterpret_cast<const double*>(wParam);
             if (values) {
-                m_azimuth = values[0];
-                m_zenith = values[1];
-                m_positionValid = true;
-                m_positionEvent.Set();
+                m_workflow.OnPositionAnswer(values[0], values[1]);
+                ShowLivePosition();
             }
             return 0;
         }
         case WM_QUORVEL_ERROR:
-            if (wParam == 0) {  // time-out
-                m_positionValid = false;
-                m_positionEvent.Set();
-            }
-            return 0;
-        case WM_CAPTURE_REQUEST: {
-            CQuorvel* device = m_context.Device();
-            m_positionValid = false;
-            return device && device->GetPosition(&CPositionRelay::Instance()) ? 1 : 0;
-        }
-        case WM_CAPTURE_FAILED:
-            Platform::ShowMessageBox(L"Error getting the current position of the Quorvel!", L"",
-                                     MB_OK);
-            return 0;
-        case WM_CAPTURE_RESULT:
-            if (points.size() < kMaxPoints)
-                points.push_back(*reinterpret_cast<const Zezezezo::CAlignmentSettings*>(wParam));
-            RefreshList();
+            if (wParam == 0)  // time-out
+                m_workflow.OnPositionTimeOut();
             return 0;
         case WM_REFRESH_LIST:
             RefreshList();
@@ -370,18 +344,15 @@ LRESULT CAlignmentCalibrationDlg::WindowProc(UINT message, WPARAM wParam, LPARAM
 void CAlignmentCalibrationDlg::OnIdleUpdateCmdUI() {
     if (!IsCreated())
         return;
-    CQuorvel* device = m_context.Device();
-    const std::bitset<7> flags = device ? device->GetStatus(1) : std::bitset<7>();
-    const bool t = flags.test(TRAJECTORY);
-    const bool j = flags.test(JOGGING);
-    const bool busy = m_busy;
-    const std::size_t n = points.size();
+    const Suntrack::CalibrationEnabling e = m_workflow.Enabling();
     for (int id : {IDC_SLIDER, IDC_VELOCITY, IDC_RESET_OFFSET})
-        GetDlgItem(id)->setEnabled(t);
+        GetDlgItem(id)->setEnabled(e.velocity);
     for (int id : {IDC_ZENITH_PLUS, IDC_ZENITH_MINUS, IDC_AZIMUTH_PLUS, IDC_AZIMUTH_MINUS})
-        GetDlgItem(id)->setEnabled(t || j);
-    GetDlgItem(IDC_SAVE)->setEnabled(t && !busy && n < kMaxPoints);
-    GetDlgItem(IDC_DELETE)->setEnabled(t && !busy && n >= 1);
-    GetDlgItem(IDC_DELETE_ALL)->setEnabled(t && !busy && n >= 1);
-    GetDlgItem(IDC_LIST)->setEnabled(t && !busy);
+        GetDlgItem(id)->setEnabled(e.jog);
+    GetDlgItem(IDC_SAVE)->setEnabled(e.save);
+    GetDlgItem(IDC_DELETE)->setEnabled(e.remove);
+    GetDlgItem(IDC_DELETE_ALL)->setEnabled(e.remove);
+    GetDlgItem(IDC_LIST)->setEnabled(e.list);
+    m_workflow.Poll();
+    ShowLivePosition();
 }

@@ -2,6 +2,9 @@
 
 #include "Directions.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace Suntrack {
 
 namespace {
@@ -17,7 +20,7 @@ arma::mat33 DirectionRows(const std::vector<AlignmentObservation>& points, bool 
 }
 
 void LogDependent(const LogTarget& log, const wchar_t* which, double ratio) {
-    log.logger.LogParts(Logging::Debug,
+    log.logger.LogParts(Logging::Warning,
                         L"Alignment transformation matrix calculation FAILED because the ", which,
                         L" positions of the 3 saved data points are nearly linearly dependent "
                         L"(volume ratio ",
@@ -25,7 +28,57 @@ void LogDependent(const LogTarget& log, const wchar_t* which, double ratio) {
                         L" is needed). Using an identity matrix instead.");
 }
 
+struct Fit {
+    AlignmentFitAssessment assessment;
+    arma::mat33 matrix;
+    arma::mat33 inverse;
+};
+
+// A and B of three points: the fit and its verdict.
+Fit FitThree(const arma::mat33& A, const arma::mat33& B) {
+    Fit fit;
+    fit.assessment.count = 3;
+    AlignmentFitAssessment& a = fit.assessment;
+    // A M = B has one usable solution only when the three sun directions span space; the
+    // instrument directions must span it too, or M would flatten every trajectory onto a
+    // plane and could not be inverted for the status panel.
+    arma::mat33 inverseA;
+    a.volumeRatio = RowVolumeRatio(A);
+    if (!InvertIfRegular(A, CAlignmentModel::kMinVolumeRatio, inverseA)) {
+        a.problem = AlignmentFitProblem::SunDependent;
+        return fit;
+    }
+    const double ratioB = RowVolumeRatio(B);
+    if (!(ratioB >= CAlignmentModel::kMinVolumeRatio)) {
+        a.volumeRatio = ratioB;
+        a.problem = AlignmentFitProblem::QuorvelDependent;
+        return fit;
+    }
+    a.volumeRatio = std::min(a.volumeRatio, ratioB);
+    fit.matrix = inverseA * B;
+    // Both A and B are regular, so M is; the test only guards against non-finite readings.
+    if (!InvertIfRegular(fit.matrix, 0.0, fit.inverse) || !fit.matrix.is_finite() ||
+        !fit.inverse.is_finite()) {
+        a.volumeRatio = std::numeric_limits<double>::quiet_NaN();
+        a.problem = AlignmentFitProblem::NotFinite;
+        return fit;
+    }
+    a.problem = AlignmentFitProblem::None;
+    a.quality = a.volumeRatio >= CAlignmentModel::kGoodVolumeRatio ? AlignmentFitQuality::Good
+                                                                   : AlignmentFitQuality::Poor;
+    return fit;
+}
+
 }  // namespace
+
+AlignmentFitAssessment AssessAlignmentFit(const std::vector<AlignmentObservation>& points) {
+    if (points.size() != 3) {
+        AlignmentFitAssessment wrongCount;
+        wrongCount.count = points.size();
+        return wrongCount;
+    }
+    return FitThree(SunDirections(points), QuorvelDirections(points)).assessment;
+}
 
 std::vector<AlignmentObservation> ToObservations(
     const std::vector<Zezezezo::CAlignmentSettings>& points) {
@@ -65,7 +118,7 @@ bool CAlignmentModel::Calculate(const std::vector<AlignmentObservation>& points,
 
     if (points.size() != 3) {
         UseIdentity();
-        log.logger.LogParts(Logging::Debug,
+        log.logger.LogParts(Logging::Warning,
                             L"Alignment transformation matrix calculation FAILED because there are "
                             L"only ",
                             points.size(),
@@ -78,35 +131,25 @@ bool CAlignmentModel::Calculate(const std::vector<AlignmentObservation>& points,
     DumpMatrix(log, L"A (Sun Calculated Positions):", A);
     DumpMatrix(log, L"B (Quorvel Measured Positions):", B);
 
-    // A M = B has one usable solution only when the three sun directions span space; the
-    // instrument directions must span it too, or M would flatten every trajectory onto a
-    // plane and could not be inverted for the status panel.
-    arma::mat33 inverseA;
-    if (!InvertIfRegular(A, kMinVolumeRatio, inverseA)) {
-        UseIdentity();
-        LogDependent(log, L"sun", RowVolumeRatio(A));
-        return false;
+    const Fit fit = FitThree(A, B);
+    switch (fit.assessment.problem) {
+        case AlignmentFitProblem::None:
+            break;
+        case AlignmentFitProblem::SunDependent:
+            UseIdentity();
+            LogDependent(log, L"sun", fit.assessment.volumeRatio);
+            return false;
+        default:
+            UseIdentity();
+            LogDependent(log, L"Quorvel", fit.assessment.volumeRatio);
+            return false;
     }
-    const double ratioB = RowVolumeRatio(B);
-    if (!(ratioB >= kMinVolumeRatio)) {
-        UseIdentity();
-        LogDependent(log, L"Quorvel", ratioB);
-        return false;
-    }
-
-    const arma::mat33 M = inverseA * B;
-    arma::mat33 inverseM;
-    // Both A and B are regular, so M is; the test only guards against non-finite readings.
-    if (!InvertIfRegular(M, 0.0, inverseM) || !M.is_finite() || !inverseM.is_finite()) {
-        UseIdentity();
-        LogDependent(log, L"Quorvel", ratioB);
-        return false;
-    }
+    const arma::mat33& M = fit.matrix;
     DumpMatrix(log, L"M (Transformation Matrix):", M);
     DumpMatrix(log, L"A*M (Should equal B):", arma::mat33(A * M));
 
     m_matrix = M;
-    m_inverse = inverseM;
+    m_inverse = fit.inverse;
     log.logger.Log(Logging::Debug, L"Finished calculation of the alignment transformation matrix.");
     return true;
 }

@@ -1,8 +1,10 @@
-// The alignment calibration dialog: the list after deletes, delete-all and its question, the
-// whole-second capture stamped with that second, a missing or unreadable position answer
-// ending the capture with the error box, and closing the dialog while a capture runs.
+// The alignment calibration dialog: the list lines and the fit line, the warning before OK,
+// the live position, the list after deletes, delete-all and its question, the whole-second
+// capture stamped with that second, a missing or unreadable position answer ending the
+// capture with the error box, and closing the dialog while a capture runs.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -72,22 +74,60 @@ protected:
     std::unique_ptr<CAlignmentCalibrationDlg> dialog;
 };
 
-TEST_F(CalibrationDlg, ListLinesAreTheLocalTimeStamps) {
+TEST_F(CalibrationDlg, ListLinesAreIsoTimeStampsWithTheAngles) {
     Open(1);
     ASSERT_EQ(List()->count(), 1);
-    EXPECT_EQ(List()->item(0)->text(), "12/06/26 10:03:05");
-    // A stamp without a year is shown as calendar time 0 (here in UTC).
-    const char* oldTz = std::getenv("TZ");
-    const std::string saved = oldTz ? oldTz : "";
-    ::setenv("TZ", "UTC0", 1);
-    ::tzset();
-    Zezezezo::CAlignmentSettings unset;
-    EXPECT_EQ(C::LineOf(unset), "01/01/70 00:00:00");
-    if (oldTz)
-        ::setenv("TZ", saved.c_str(), 1);
-    else
-        ::unsetenv("TZ");
-    ::tzset();
+    EXPECT_EQ(List()->item(0)->text(),
+              "2026-12-06 10:03:05  Sun az/ze 110.000/0.000  Quorvel az/ze 0.000/0.000");
+}
+
+TEST_F(CalibrationDlg, FitLineShowsWhetherThePointsGiveAUsableFit) {
+    Open(2);
+    auto* fit = dialog->Item<QLabel>(C::IDC_FIT);
+    ASSERT_NE(fit, nullptr);
+    EXPECT_EQ(fit->text(), "Alignment fit: unusable, 3 data points are needed, 2 saved");
+    EXPECT_EQ(dialog->ColorsOf(C::IDC_FIT)->text, QColor(176, 0, 0));
+    // Three points far apart on the sky, the instrument turned 1 degree in azimuth.
+    const double sky[3][2] = {{100, 60}, {180, 30}, {260, 60}};
+    for (int i = 0; i < 3; ++i) {
+        auto& p = i < 2 ? dialog->points[i] : dialog->points.emplace_back(Point(12));
+        p.dSunAzimuth = sky[i][0];
+        p.dSunZenith = sky[i][1];
+        p.dQuorvelAzimuth = sky[i][0] + 1.0;
+        p.dQuorvelZenith = sky[i][1];
+    }
+    dialog->SendMessage(C::WM_REFRESH_LIST);
+    EXPECT_TRUE(fit->text().startsWith("Alignment fit: usable, quality good (volume ratio "))
+        << fit->text().toStdString();
+    EXPECT_EQ(dialog->ColorsOf(C::IDC_FIT)->text, QColor(0, 120, 0));
+}
+
+TEST_F(CalibrationDlg, OkWarnsBeforeKeepingAnUnusableFit) {
+    Open(2);
+    boxes.answer = IDNO;  // back to the dialog
+    QTest::mouseClick(dialog->GetDlgItem(IDOK), Qt::LeftButton);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].type, static_cast<UINT>(MB_YESNO | MB_ICONWARNING));
+    EXPECT_NE(boxes.shown[0].text.find(L"do not give a usable alignment fit"), std::wstring::npos);
+    EXPECT_TRUE(dialog->isVisible());
+    boxes.answer = IDYES;  // keep the points all the same
+    QTest::mouseClick(dialog->GetDlgItem(IDOK), Qt::LeftButton);
+    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), IDOK);
+    EXPECT_EQ(dialog->points.size(), 2u);
+}
+
+TEST_F(CalibrationDlg, ShowsTheLivePositionWhileTheInstrumentMoves) {
+    Connect();
+    Open(0);
+    auto* live = dialog->Item<QLabel>(C::IDC_LIVE_POSITION);
+    ASSERT_NE(live, nullptr);
+    EXPECT_EQ(live->text(), "Quorvel position: not known");
+    EXPECT_FALSE(live->isEnabled());
+    ASSERT_EQ(device->MoveVel(0.5, 0.0), 1);  // jogging: the jog buttons are live
+    ASSERT_TRUE(RunUntil([&] { return live->text().contains("azimuth") && live->isEnabled(); }));
+    ASSERT_EQ(device->Stop(StopAll), 1);
 }
 
 TEST_F(CalibrationDlg, DeletingKeepsASensibleSelection) {

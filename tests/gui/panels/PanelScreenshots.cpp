@@ -17,6 +17,8 @@
 #include "QuorvelApp.h"
 #include "QuorvelView.h"
 #include "core/Quorvel.h"
+#include "core/SiteSun.h"
+#include "platform/Clock.h"
 
 namespace {
 void RunFor(int ms) {
@@ -56,9 +58,17 @@ int main(int argc, char** argv) {
     app.MainFrame()->grab().save(out + QStringLiteral("/panels-heliostat-tab.png"));
 
     CAlignmentCalibrationDlg calibration(app.OperatorContext(), app.MainFrame()->View());
-    for (int i = 0; i < 2; ++i) {
+    // Three data points two hours apart on 21 June 2026 (06:14, 08:14, 10:14 UTC), the
+    // instrument's frame turned 0.8 degrees in azimuth and tilted 0.3 degrees.
+    for (int i = 0; i < 3; ++i) {
+        const std::int64_t utc = 1'782'022'445 + 7200LL * i;
+        const Suntrack::SunSample sun = Suntrack::SunAtUtcSeconds(SiteOf(settings), utc);
         Zezezezo::CAlignmentSettings p;
-        p.timestamp.time = SYSTEMTIME{2026, 6, 0, 21, static_cast<WORD>(10 + 2 * i), 14, 5, 0};
+        p.dSunAzimuth = sun.azimuthDeg;
+        p.dSunZenith = sun.zenithDeg;
+        p.dQuorvelAzimuth = sun.azimuthDeg + 0.8;
+        p.dQuorvelZenith = sun.zenithDeg - 0.3;
+        p.timestamp.time = Platform::SecondsToLocalTime(utc);
         calibration.points.push_back(p);
     }
     calibration.Create();

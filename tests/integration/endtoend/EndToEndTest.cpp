@@ -52,9 +52,10 @@ Platform::Ticks TicksOf(std::int64_t unixSeconds) {
 class CBoxes final : public Platform::IMessageBoxService {
 public:
     std::vector<std::wstring> shown;
+    int answer = IDOK;
     int Show(const std::wstring& text, const std::wstring&, UINT) override {
         shown.push_back(text);
-        return IDOK;
+        return answer;
     }
 };
 
@@ -293,13 +294,20 @@ TEST_F(EndToEnd, ManualControlThreeUnattendedDaysAndCalibration) {
         }
         captured = dialog->points.size();
         scripted = true;
+        // The instrument's three readings lie within about 20 degrees of each other (its
+        // trajectory runs fast), so OK asks whether to keep a poor fit: the operator does.
+        boxes.answer = IDYES;
         QTest::mouseClick(dialog->GetDlgItem(IDOK), Qt::LeftButton);
+        if (dialog->isVisible())
+            dialog->reject();  // never left open: the modal loop would wait for ever
     });
     app->MainFrame()->OnCommand(Cmd::AlignmentCalibration);
     ASSERT_TRUE(scripted);
     EXPECT_EQ(captured, 3u);
     EXPECT_EQ(app->Settings().AlignmentArray.size(), 3u);
-    EXPECT_TRUE(boxes.shown.empty());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(QString::fromStdWString(boxes.shown[0]).left(34),
+              "The data points are close together");
 
     std::fprintf(stderr, "stop at %lld ms\n", phase.elapsed());
     // The operator ends the unattended run.

@@ -160,6 +160,53 @@ TEST(AlignmentModel, NonFiniteReadingsGiveIdentity) {
     EXPECT_TRUE(IsIdentity(model.Matrix()));
 }
 
+TEST(AlignmentModel, FailedFitsAreLoggedAtTheDefaultCeiling) {
+    // Informational is the default ceiling: a fit that silently falls back to the identity
+    // while "Use alignment calibration" is ticked must still leave a line.
+    CLogCapture log(Logging::Informational);
+    CAlignmentModel model;
+    EXPECT_FALSE(model.Calculate({Same(30, 40), Same(135, 50)}, log.Target()));
+    EXPECT_FALSE(model.Calculate({Same(150, 45), Same(150, 45), Same(150, 45)}, log.Target()));
+    EXPECT_FALSE(
+        model.Calculate({{30, 20, 50, 50}, {135, 50, 50, 50}, {250, 70, 50, 50}}, log.Target()));
+    EXPECT_EQ(log.CountStartingWith(L"Alignment transformation matrix calculation FAILED because "),
+              3);
+    EXPECT_EQ(log.CountStartingWith(kStart), 0);  // the steps stay at Debug
+}
+
+TEST(AlignmentModel, FitQualityClasses) {
+    using Suntrack::AlignmentFitProblem;
+    using Suntrack::AlignmentFitQuality;
+    using Suntrack::AssessAlignmentFit;
+    // Far apart: good, and the matrix is fitted.
+    const std::vector<AlignmentObservation> wide = {Rotated(30, 20, 10), Rotated(135, 50, 10),
+                                                    Rotated(250, 70, 10)};
+    auto a = AssessAlignmentFit(wide);
+    EXPECT_EQ(a.quality, AlignmentFitQuality::Good);
+    EXPECT_EQ(a.problem, AlignmentFitProblem::None);
+    EXPECT_GE(a.volumeRatio, CAlignmentModel::kGoodVolumeRatio);
+    // An equilateral-ish triangle of about 5 degrees around the zenith-40 point: usable but
+    // poor (0.87 * 0.087^2 = 0.0066).
+    a = AssessAlignmentFit({Same(180, 40), Same(180, 45), Same(187.8, 42.5)});
+    EXPECT_EQ(a.quality, AlignmentFitQuality::Poor);
+    EXPECT_GT(a.volumeRatio, CAlignmentModel::kMinVolumeRatio);
+    EXPECT_LT(a.volumeRatio, CAlignmentModel::kGoodVolumeRatio);
+    CLogCapture log;
+    CAlignmentModel model;
+    EXPECT_TRUE(model.Calculate({Same(180, 40), Same(180, 45), Same(187.8, 42.5)}, log.Target()));
+    // Too close together, wrong count, instrument readings in one plane.
+    a = AssessAlignmentFit({Same(180, 40), Same(180.5, 40.1), Same(181, 40.3)});
+    EXPECT_EQ(a.quality, AlignmentFitQuality::Unusable);
+    EXPECT_EQ(a.problem, AlignmentFitProblem::SunDependent);
+    a = AssessAlignmentFit({Same(180, 40), Same(90, 40)});
+    EXPECT_EQ(a.quality, AlignmentFitQuality::Unusable);
+    EXPECT_EQ(a.problem, AlignmentFitProblem::WrongCount);
+    EXPECT_EQ(a.count, 2u);
+    a = AssessAlignmentFit({{30, 20, 50, 50}, {135, 50, 50, 50}, {250, 70, 50, 50}});
+    EXPECT_EQ(a.problem, AlignmentFitProblem::QuorvelDependent);
+    EXPECT_EQ(a.quality, AlignmentFitQuality::Unusable);
+}
+
 TEST(AlignmentModel, StoredDataPointsAreUsedInListOrder) {
     CLogCapture log;
     std::vector<Zezezezo::CAlignmentSettings> stored(3);
