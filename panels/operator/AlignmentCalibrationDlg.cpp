@@ -377,11 +377,11 @@ void CAlignmentCalibrationDlg::OnIdleUpdateCmdUI() {
     const bool busy = m_busy;
     const std::size_t n = points.size();
     for (int id : {IDC_SLIDER, IDC_VELOCITY, IDC_RESET_OFFSET})
-        GetDlgItem(id)->setEnabled(t);
+        EnableItem(id, t);
     for (int id : {IDC_ZENITH_PLUS, IDC_ZENITH_MINUS, IDC_AZIMUTH_PLUS, IDC_AZIMUTH_MINUS})
-        GetDlgItem(id)->setEnabled(t || j);
-    GetDlgItem(IDC_SAVE)->setEnabled(t && !busy && n < kMaxPoints);
-    GetDlgItem(IDC_DELETE)->setEnabled(t && !busy && n >= 1);
-    GetDlgItem(IDC_DELETE_ALL)->setEnabled(t && !busy && n >= 1);
-    GetDlgItem(IDC_LIST)->setEnabled(t && !busy);
+        EnableItem(id, t || j);
+    EnableItem(IDC_SAVE, t && !busy && n < kMaxPoints);
+    EnableItem(IDC_DELETE, t && !busy && n >= 1);
+    EnableItem(IDC_DELETE_ALL, t && !busy && n >= 1);
+    EnableItem(IDC_LIST, t && !busy);
 }
