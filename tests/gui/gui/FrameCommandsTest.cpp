@@ -19,6 +19,7 @@
 #include "ConnectionSettingsDlg.h"
 #include "DialogTabCtrl.h"
 #include "HeliostatControlsDlg.h"
+#include "LocaleNotation.h"
 #include "ManualControlsDlg.h"
 #include "QuorvelView.h"
 #include "RibbonBar.h"
@@ -28,6 +29,7 @@
 namespace {
 
 const QString kDeg = QString(QChar(0x00B0));
+using GuiTestText::Shown;
 
 using MainFrameTest = AppFixture;
 
@@ -276,10 +278,10 @@ TEST_F(MainFrameTest, NotificationsReachTheStatusPanelThroughTheView) {
     EXPECT_EQ(panel->Text(1008), "MOVING,\nTRAJECTORY");
     const double position[2] = {370.0, 45.0};
     Frame()->SendMessage(WM_QUORVEL_GET_POSITION, reinterpret_cast<WPARAM>(position), 0);
-    EXPECT_EQ(panel->Text(1052), "10.000 " + kDeg);
+    EXPECT_EQ(panel->Text(1052), Shown("10.000") + " " + kDeg);
     const double velocity[2] = {0.25, -0.5};
     Frame()->SendMessage(WM_QUORVEL_GET_VELOCITY, reinterpret_cast<WPARAM>(velocity), 0);
-    EXPECT_EQ(panel->Text(1051), "-0.500 " + kDeg + "/sec");
+    EXPECT_EQ(panel->Text(1051), Shown("-0.500") + " " + kDeg + "/sec");
 }
 
 TEST_F(MainFrameTest, TabsSwitchByMouseAtTheSamePlace) {

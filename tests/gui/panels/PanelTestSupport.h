@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "InstrumentSimulator.h"
+#include "LocaleNotation.h"
 #include "OperatorContext.h"
 #include "QtMessagePump.h"
 #include "core/Quorvel.h"
@@ -58,14 +59,7 @@ inline void TypeInto(QWidget* edit, const QString& text) {
     QTest::keyClicks(edit, text);
 }
 
-// `text`, written with "." and "-", as the fields show it in the process's locale (the panel
-// tests also run under German, Swedish and Finnish locales).
-inline QString Shown(const char* text) {
-    const QLocale locale;
-    return QString::fromLatin1(text)
-        .replace(QLatin1Char('.'), locale.decimalPoint())
-        .replace(QLatin1Char('-'), locale.negativeSign());
-}
+using GuiTestText::Shown;
 
 // A desktop in another locale for one test, as QApplication sets it up: the C library's
 // locale and Qt's default one. Controls made while it lives take its notation.
