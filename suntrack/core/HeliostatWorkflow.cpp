@@ -133,21 +133,23 @@ std::wstring SunRefusedNotice(int code, const wchar_t* consequence) {
 }
 
 int RefusedSiteInput(const SiteParameters& site) {
-    // Any valid instant and the standard limit: only the site is in question.
-    SunPositionRequest r{};
-    r.year = 2000;
-    r.month = 1;
-    r.day = 1;
-    r.hour = 12;
-    r.longitude = -site.longitudeEastDeg;  // the module counts west positive
-    r.latitude = site.latitudeDeg;
-    r.elevation = site.elevationM;
-    r.pressure = site.pressureMb;
-    r.temperature = site.temperatureC;
-    r.zenithLimit = kStandardZenithLimitDeg;
-    r.request = SUNPOS_ZENAZ | SUNPOS_RISESET;
-    return ValidateSunPositionRequest(r);
+    // Any instant the computation takes (2000-01-01 12:00 UTC): only the site is in question.
+    constexpr std::int64_t kAnyValidUtcSeconds = 946'728'000;
+    return SunAtUtcSeconds(site, kAnyValidUtcSeconds).errorCode;
 }
+
+namespace {
+
+// Tells the operator which site input the sun computation refuses, if any; true when it did.
+bool ReportRefusedSite(IHeliostatPanel& panel, const SiteParameters& site,
+                       const wchar_t* consequence) {
+    const int refused = RefusedSiteInput(site);
+    if (refused != 0)
+        panel.ShowMessage(SunRefusedNotice(refused, consequence), MB_OK | MB_ICONERROR);
+    return refused != 0;
+}
+
+}  // namespace
 
 SYSTEMTIME StartOfNextLocalDay(const SYSTEMTIME& day) {
     // From noon, which a daylight-saving change never moves onto another date.
@@ -186,10 +188,8 @@ bool CHeliostatWorkflow::GenerateAndUpload() {
 bool CHeliostatWorkflow::UploadWindow(SYSTEMTIME start, SYSTEMTIME stop) {
     const TrajectorySettings settings = m_settings();
     // The generator brings a stored zenith limit into range itself; the site it cannot.
-    if (const int refused = RefusedSiteInput(settings.site)) {
-        m_panel.ShowMessage(SunRefusedNotice(refused, kNothingUploaded), MB_OK | MB_ICONERROR);
+    if (ReportRefusedSite(m_panel, settings.site, kNothingUploaded))
         return false;
-    }
     if (!m_generator.AdjustTrajectoryWindow(start, m_panel, stop, settings))
         return false;
     int spacing = 0;
@@ -245,10 +245,8 @@ bool CHeliostatWorkflow::UploadNextDayTrajectory() {
 bool CHeliostatWorkflow::SetStartToSunrise() {
     const SYSTEMTIME date = m_panel.StartDate();
     const SiteParameters site = m_settings().site;
-    if (const int refused = RefusedSiteInput(site)) {
-        m_panel.ShowMessage(SunRefusedNotice(refused, kStartUnchanged), MB_OK | MB_ICONERROR);
+    if (ReportRefusedSite(m_panel, site, kStartUnchanged))
         return false;
-    }
     const LocalRiseSet events =
         SunRiseSetForLocalDate(site, date.wYear, date.wMonth, date.wDay, kStandardZenithLimitDeg);
     if (!events.sunrise.valid) {
@@ -262,10 +260,8 @@ bool CHeliostatWorkflow::SetStartToSunrise() {
 bool CHeliostatWorkflow::SetStopToSunset() {
     const SYSTEMTIME date = m_panel.StopDate();
     const SiteParameters site = m_settings().site;
-    if (const int refused = RefusedSiteInput(site)) {
-        m_panel.ShowMessage(SunRefusedNotice(refused, kStopUnchanged), MB_OK | MB_ICONERROR);
+    if (ReportRefusedSite(m_panel, site, kStopUnchanged))
         return false;
-    }
     const LocalRiseSet events =
         SunRiseSetForLocalDate(site, date.wYear, date.wMonth, date.wDay, kStandardZenithLimitDeg);
     if (!events.sunset.valid) {
