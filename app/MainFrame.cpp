@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QMimeData>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QVBoxLayout>
 #include <filesystem>
@@ -57,7 +58,14 @@ bool CMainFrame::Create() {
     column->addWidget(m_captionBar);
     m_view = new CQuorvelView(m_app.PanelContext(), m_app.OperatorContext(), client);
     m_view->SetParent(this);
-    column->addWidget(m_view, 1);
+    // The view keeps its panels at their form size; a frame smaller than that (or one whose
+    // caption bar takes room) scrolls the view instead of cutting its controls off.
+    auto* scroller = new QScrollArea(client);
+    scroller->setObjectName(QStringLiteral("viewScroller"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(m_view);
+    column->addWidget(scroller, 1);
     setCentralWidget(client);
     m_captionBar->hide();
 

@@ -18,7 +18,7 @@ CQuorvelView::CQuorvelView(const CPanelContext& context, const COperatorContext&
     // The form template holds one control: the tab control 1013 at 7,181 sized 380 x 204.
     m_tabCtrl = new CDialogTabCtrl(this);
     m_tabCtrl->setGeometry(m_units.Rect(7, 181, 380, 204));
-    setMinimumSize(QSize(m_units.X(394) / 2, m_units.Y(392) / 2));
+    setMinimumSize(TemplateSize());
 }
 
 CQuorvelView::~CQuorvelView() {
@@ -49,6 +49,10 @@ void CQuorvelView::OnInitialUpdate() {
 
     m_tabCtrl->move(0, m_statusPanel->height() + 30);
     m_tabCtrl->Init();
+    // Never smaller than what the panels need: the frame scrolls the view instead.
+    const QRect used = m_statusPanel->geometry().united(m_tabCtrl->geometry());
+    setMinimumSize(std::max(used.width(), TemplateSize().width()),
+                   std::max(used.bottom() + 1 + m_units.Y(7), TemplateSize().height()));
     ApplyAnchors();
 }
 

@@ -23,3 +23,26 @@ function(quorvel_test)
         TIMEOUT ${T_TIMEOUT}
         ENVIRONMENT "XDG_CONFIG_HOME=${sandbox}/config;XDG_STATE_HOME=${sandbox}/state;QUORVEL_PORT_DIR=${sandbox}/ports;QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# Runs a test binary made by quorvel_test once more under each of LOCALES (LC_ALL), each run
+# with private folders of its own; FILTER (a gtest filter) keeps the extra runs to the cases
+# where the locale matters, so that they add little time.
+function(quorvel_test_locales)
+    cmake_parse_arguments(T "" "NAME;FILTER" "LOCALES" ${ARGN})
+    get_test_property(${T_NAME} ENVIRONMENT environment)
+    get_test_property(${T_NAME} LABELS labels)
+    get_test_property(${T_NAME} TIMEOUT timeout)
+    set(arguments)
+    if(T_FILTER)
+        set(arguments --gtest_filter=${T_FILTER})
+    endif()
+    foreach(locale ${T_LOCALES})
+        set(name ${T_NAME}_${locale})
+        string(REPLACE "/sandbox/${T_NAME}/" "/sandbox/${name}/" localEnvironment "${environment}")
+        add_test(NAME ${name} COMMAND ${T_NAME} ${arguments})
+        set_tests_properties(${name} PROPERTIES
+            LABELS "${labels};locale"
+            TIMEOUT ${timeout}
+            ENVIRONMENT "${localEnvironment};LC_ALL=${locale}")
+    endforeach()
+endfunction()

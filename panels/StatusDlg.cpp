@@ -2,8 +2,8 @@
 
 #include <QLabel>
 #include <array>
-#include <cstdio>
 
+#include "DecimalNotation.h"
 #include "LampBitmaps.h"
 #include "core/Directions.h"
 #include "core/Quorvel.h"
@@ -147,16 +147,14 @@ void CStatusDlg::UpdateStatusText(unsigned long flags) {
     SetValueText(1008, StatusText(flags));
 }
 
+// In the notation of the operator fields (the desktop's decimal mark and minus sign).
 QString CStatusDlg::FormatAngle(double degrees) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.3f ", degrees);
-    return QString::fromLatin1(buffer) + QChar(0x00B0);
+    return CDecimalNotation().Format(degrees, 3) + QLatin1Char(' ') + QChar(0x00B0);
 }
 
 QString CStatusDlg::FormatRate(double degreesPerSecond) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.3f ", degreesPerSecond);
-    return QString::fromLatin1(buffer) + QChar(0x00B0) + QStringLiteral("/sec");
+    return CDecimalNotation().Format(degreesPerSecond, 3) + QLatin1Char(' ') + QChar(0x00B0) +
+           QStringLiteral("/sec");
 }
 
 void CStatusDlg::UpdatePosition(double azimuthDeg, double zenithDeg) {

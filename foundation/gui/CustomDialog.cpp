@@ -82,6 +82,18 @@ QWidget* CCustomDialog::GetDlgItem(int id) const {
     return it == m_items.end() ? nullptr : it->second;
 }
 
+void CCustomDialog::EnableItem(int id, bool enable) {
+    QWidget* control = GetDlgItem(id);
+    if (!control)
+        return;
+    if (!enable && control->isEnabled()) {
+        QWidget* focus = control->window()->focusWidget();
+        if (focus && (focus == control || control->isAncestorOf(focus)))
+            setFocus(Qt::OtherFocusReason);
+    }
+    control->setEnabled(enable);
+}
+
 void CCustomDialog::RegisterItem(int id, QWidget* control) {
     m_items[id] = control;
     control->setProperty("dlgCtrlId", id);

@@ -53,6 +53,10 @@ public:
     T* Item(int id) const {
         return qobject_cast<T*>(GetDlgItem(id));
     }
+    // Enables or disables a control. A control disabled while it holds the keyboard focus
+    // hands the focus to the dialog itself rather than to the next control in the tab order,
+    // which could be one that moves the instrument (a Space press would then press it).
+    void EnableItem(int id, bool enable);
     // The framed area as painted last (client coordinates); empty before the first paint.
     QRect FrameRect() const { return m_rcFrame; }
     // The framed area for a client area of the given size (what the next paint will use).

@@ -346,13 +346,13 @@ void CAlignmentCalibrationDlg::OnIdleUpdateCmdUI() {
         return;
     const Suntrack::CalibrationEnabling e = m_workflow.Enabling();
     for (int id : {IDC_SLIDER, IDC_VELOCITY, IDC_RESET_OFFSET})
-        GetDlgItem(id)->setEnabled(e.velocity);
+        EnableItem(id, e.velocity);
     for (int id : {IDC_ZENITH_PLUS, IDC_ZENITH_MINUS, IDC_AZIMUTH_PLUS, IDC_AZIMUTH_MINUS})
-        GetDlgItem(id)->setEnabled(e.jog);
-    GetDlgItem(IDC_SAVE)->setEnabled(e.save);
-    GetDlgItem(IDC_DELETE)->setEnabled(e.remove);
-    GetDlgItem(IDC_DELETE_ALL)->setEnabled(e.remove);
-    GetDlgItem(IDC_LIST)->setEnabled(e.list);
+        EnableItem(id, e.jog);
+    EnableItem(IDC_SAVE, e.save);
+    EnableItem(IDC_DELETE, e.remove);
+    EnableItem(IDC_DELETE_ALL, e.remove);
+    EnableItem(IDC_LIST, e.list);
     m_workflow.Poll();
     ShowLivePosition();
 }

@@ -275,9 +275,9 @@ void CManualControlsDlg::OnIdleUpdateCmdUI() {
     const bool moving = connected && flags.test(MOVING);
     const bool jogOk = connected && (flags.test(IDLE) || flags.test(JOGGING));
     for (int id : {IDC_AZIMUTH, IDC_ZENITH, IDC_VELOCITY, IDC_ABS, IDC_REL, IDC_MOVE, IDC_HOME})
-        GetDlgItem(id)->setEnabled(idle);
-    GetDlgItem(IDC_STOP)->setEnabled(moving);
+        EnableItem(id, idle);
+    EnableItem(IDC_STOP, moving);
     for (int id : {IDC_JOG_SLIDER, IDC_JOG_VELOCITY, IDC_ZENITH_PLUS, IDC_ZENITH_MINUS,
                    IDC_AZIMUTH_PLUS, IDC_AZIMUTH_MINUS})
-        GetDlgItem(id)->setEnabled(jogOk);
+        EnableItem(id, jogOk);
 }

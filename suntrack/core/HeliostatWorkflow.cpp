@@ -1,12 +1,13 @@
 #include "HeliostatWorkflow.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cwchar>
+#include <cwctype>
 #include <limits>
 #include <utility>
 
+#include "SunPosition.h"
 #include "platform/Clock.h"
 
 namespace Suntrack {
@@ -44,12 +45,28 @@ HeliostatEnabling ComputeHeliostatEnabling(bool connected, unsigned status, bool
     return e;
 }
 
+namespace {
+
+// The lowest temperature the panel keeps: the solar computation refuses -273 °C itself (its
+// refraction term divides by 273 + T), and one decimal is what the field shows.
+constexpr double kLowestTemperatureC = -272.9;
+
+// `value` as the field's text shows it, and as storing the settings reads it back.
+double AsShown(double value, int decimals) {
+    return ParseLeadingNumber(FormatFixed(value, decimals)).value_or(value);
+}
+
+}  // namespace
+
 double BringIntoRange(SiteField field, double value) {
+    value = AsShown(value, DecimalsOf(field));
     switch (field) {
         case SiteField::Longitude:
-            while (value > 180.0)
+            // fmod first: subtracting 360 from 1e308 changes nothing, and the loop would not end.
+            value = std::fmod(value, 360.0);
+            if (value > 180.0)
                 value -= 360.0;
-            while (value < -180.0)
+            if (value < -180.0)
                 value += 360.0;
             return value;
         case SiteField::Latitude:
@@ -59,7 +76,7 @@ double BringIntoRange(SiteField field, double value) {
         case SiteField::Pressure:
             return std::clamp(value, 0.0, 5000.0);
         case SiteField::Temperature:
-            return std::clamp(value, -273.0, 6000.0);
+            return std::clamp(value, kLowestTemperatureC, 6000.0);
         case SiteField::MaxZenith:
             return std::clamp(value, 0.0, 180.0);
     }
@@ -78,18 +95,70 @@ int DecimalsOf(SiteField field) {
     }
 }
 
-double ReadLeadingNumber(const std::wstring& text) {
+std::optional<double> ParseLeadingNumber(const std::wstring& text) {
+    std::size_t i = 0;
+    while (i < text.size() && std::iswspace(static_cast<wint_t>(text[i])))
+        ++i;
+    // The number's characters are ASCII; anything else ends it.
+    std::string ascii;
+    for (; i < text.size() && text[i] > 0 && text[i] < 0x80; ++i)
+        ascii += static_cast<char>(text[i]);
+    const char* first = ascii.data();
+    const char* last = ascii.data() + ascii.size();
+    bool negative = false;
+    if (first != last && (*first == '+' || *first == '-')) {
+        negative = *first == '-';
+        ++first;
+    }
+    // from_chars takes no sign of its own here, so "+-5" and "--5" are not numbers.
+    if (first == last || *first == '-' || *first == '+')
+        return std::nullopt;
     double value = 0.0;
-    if (std::swscanf(text.c_str(), L"%lf", &value) != 1 || !std::isfinite(value))
-        return 0.0;
-    return value;
+    const auto result = std::from_chars(first, last, value, std::chars_format::general);
+    if (result.ec != std::errc() || !std::isfinite(value))
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
+double ReadLeadingNumber(const std::wstring& text) {
+    return ParseLeadingNumber(text).value_or(0.0);
 }
 
 std::wstring FormatFixed(double value, int decimals) {
-    wchar_t buffer[400];
-    std::swprintf(buffer, 400, L"%.*f", decimals, value);
-    return buffer;
+    if (std::fabs(value) < 0.5 * std::pow(10.0, -decimals))
+        value = 0.0;   // "0.000", not "-0.000"
+    char buffer[400];  // "%.<decimals>f" of the largest double is 309 digits and the fraction
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (result.ec != std::errc())
+        return L"0";
+    return std::wstring(buffer, result.ptr);
 }
+
+std::wstring SunRefusedNotice(int code, const wchar_t* consequence) {
+    const std::string input = SunPositionCodeText(code);
+    return L"The sun's position cannot be computed with the site setup: " +
+           std::wstring(input.begin(), input.end()) + L".\n" + consequence;
+}
+
+int RefusedSiteInput(const SiteParameters& site) {
+    // Any instant the computation takes (2000-01-01 12:00 UTC): only the site is in question.
+    constexpr std::int64_t kAnyValidUtcSeconds = 946'728'000;
+    return SunAtUtcSeconds(site, kAnyValidUtcSeconds).errorCode;
+}
+
+namespace {
+
+// Tells the operator which site input the sun computation refuses, if any; true when it did.
+bool ReportRefusedSite(IHeliostatPanel& panel, const SiteParameters& site,
+                       const wchar_t* consequence) {
+    const int refused = RefusedSiteInput(site);
+    if (refused != 0)
+        panel.ShowMessage(SunRefusedNotice(refused, consequence), MB_OK | MB_ICONERROR);
+    return refused != 0;
+}
+
+}  // namespace
 
 SYSTEMTIME StartOfNextLocalDay(const SYSTEMTIME& day) {
     // From noon, which a daylight-saving change never moves onto another date.
@@ -128,6 +197,9 @@ bool CHeliostatWorkflow::GenerateAndUpload() {
 bool CHeliostatWorkflow::UploadWindow(SYSTEMTIME start, SYSTEMTIME stop,
                                       std::optional<UnattendedStart> unattended) {
     const TrajectorySettings settings = m_settings();
+    // The generator brings a stored zenith limit into range itself; the site it cannot.
+    if (ReportRefusedSite(m_panel, settings.site, kNothingUploaded))
+        return false;
     if (!m_generator.AdjustTrajectoryWindow(start, m_panel, stop, settings, unattended))
         return false;
     int spacing = 0;
@@ -208,8 +280,11 @@ bool CHeliostatWorkflow::UploadNextDayTrajectory() {
 
 bool CHeliostatWorkflow::SetStartToSunrise() {
     const SYSTEMTIME date = m_panel.StartDate();
-    const LocalRiseSet events = SunRiseSetForLocalDate(m_settings().site, date.wYear, date.wMonth,
-                                                       date.wDay, kStandardZenithLimitDeg);
+    const SiteParameters site = m_settings().site;
+    if (ReportRefusedSite(m_panel, site, kStartUnchanged))
+        return false;
+    const LocalRiseSet events =
+        SunRiseSetForLocalDate(site, date.wYear, date.wMonth, date.wDay, kStandardZenithLimitDeg);
     if (!events.sunrise.valid) {
         m_panel.ShowMessage(kNoSunriseNotice, MB_OK | MB_ICONINFORMATION);
         return false;
@@ -220,9 +295,12 @@ bool CHeliostatWorkflow::SetStartToSunrise() {
 
 bool CHeliostatWorkflow::SetStopToSunset() {
     const SYSTEMTIME date = m_panel.StopDate();
+    const SiteParameters site = m_settings().site;
+    if (ReportRefusedSite(m_panel, site, kStopUnchanged))
+        return false;
     // The sunset that follows the date's sunrise, also where it falls on the next date.
-    const LocalRiseSet events = SunDayOfLocalDate(m_settings().site, date.wYear, date.wMonth,
-                                                  date.wDay, kStandardZenithLimitDeg);
+    const LocalRiseSet events =
+        SunDayOfLocalDate(site, date.wYear, date.wMonth, date.wDay, kStandardZenithLimitDeg);
     if (!events.sunset.valid) {
         m_panel.ShowMessage(kNoSunsetNotice, MB_OK | MB_ICONINFORMATION);
         return false;

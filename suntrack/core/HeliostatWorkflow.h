@@ -67,6 +67,16 @@ inline constexpr const wchar_t* kNoSunriseNotice =
 inline constexpr const wchar_t* kNoSunsetNotice =
     L"There is no sunset on this date at this site: the sun stays above or below the horizon "
     L"all day.\nThe stop time has not been changed.";
+// What follows the refusal text of SunRefusedNotice for each action.
+inline constexpr const wchar_t* kStartUnchanged = L"The start time has not been changed.";
+inline constexpr const wchar_t* kStopUnchanged = L"The stop time has not been changed.";
+inline constexpr const wchar_t* kNothingUploaded = L"No trajectory has been generated.";
+// The solar computation refused an input (a SunPositionCode other than 0): names the input
+// and its accepted range, then `consequence`.
+std::wstring SunRefusedNotice(int code, const wchar_t* consequence);
+// The code the solar computation answers for the site, without computing anything: 0 when it
+// accepts every site input.
+int RefusedSiteInput(const SiteParameters& site);
 
 // Which of the panel's controls are enabled on an idle pass.
 struct HeliostatEnabling {
@@ -83,14 +93,20 @@ struct HeliostatEnabling {
 HeliostatEnabling ComputeHeliostatEnabling(bool connected, unsigned status, bool uploaded,
                                            bool runUntilStopped, bool limitMaxZenith);
 
-// The site and zenith edits: the ranges the solar computation accepts, and how many decimals
-// each field shows.
+// The site and zenith edits: ranges strictly inside what the solar computation accepts, and
+// how many decimals each field shows. The value is rounded to the field's decimals before the
+// range rule, so the text shown (and read back when the settings are stored) is in range too.
 enum class SiteField { Longitude, Latitude, Elevation, Pressure, Temperature, MaxZenith };
 double BringIntoRange(SiteField field, double value);
 int DecimalsOf(SiteField field);
-// The number at the start of `text` as "%lf" reads it; 0 when there is none.
+// The number at the start of `text` with "." as decimal mark whatever the process locale:
+// leading white space, then an optional "+" or "-", digits, an optional fraction and exponent.
+// Nothing when the text does not start with a finite number.
+std::optional<double> ParseLeadingNumber(const std::wstring& text);
+// ParseLeadingNumber, 0 when there is none (as "%lf" leaves an initialised 0).
 double ReadLeadingNumber(const std::wstring& text);
-// "%.<decimals>f" in the C locale.
+// "%.<decimals>f" with "." and "-" whatever the process locale; a value that rounds to zero
+// is written without a sign.
 std::wstring FormatFixed(double value, int decimals);
 
 class CHeliostatWorkflow {

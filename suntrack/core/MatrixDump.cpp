@@ -1,6 +1,7 @@
 #include "MatrixDump.h"
 
-#include <cwchar>
+#include <algorithm>
+#include <charconv>
 
 namespace Suntrack {
 
@@ -10,13 +11,21 @@ std::wstring FormatMatrixDump(std::wstring_view title, const arma::mat& m) {
     text += L'\n';
     text += title;
     text += L'\n';
-    wchar_t cell[512];  // "%10.6f" of the largest double is 316 characters
+    // "%10.6f " by hand: printf would write the process locale's decimal mark, and the log
+    // always uses ".".
+    char cell[400];  // "%.6f" of the largest double is 316 characters
+    constexpr std::ptrdiff_t kWidth = 10;
     for (arma::uword r = 0; r < m.n_rows; ++r) {
         for (arma::uword c = 0; c < m.n_cols; ++c) {
-            const int n = std::swprintf(cell, sizeof cell / sizeof cell[0], L"%10.6f ", m(r, c));
-            if (n > 0) {
-                text.append(cell, static_cast<std::size_t>(n));
+            const auto result =
+                std::to_chars(cell, cell + sizeof cell, m(r, c), std::chars_format::fixed, 6);
+            if (result.ec != std::errc()) {
+                continue;
             }
+            const std::ptrdiff_t n = result.ptr - cell;
+            text.append(static_cast<std::size_t>(std::max<std::ptrdiff_t>(kWidth - n, 0)), L' ');
+            text.append(cell, result.ptr);
+            text += L' ';
         }
         text += L'\n';
     }

@@ -187,8 +187,9 @@ void CHeliostatControlsDlg::BuildControls() {
             [this] { OnDateChanged(IDC_STOP_DATE, IDC_STOP_TIME); });
     for (const SiteEdit& e : kSiteEdits)
         GetDlgItem(e.id)->installEventFilter(this);
-    connect(Item<QCheckBox>(IDC_LIMIT_ZENITH), &QCheckBox::clicked, this,
-            [this] { ExchangeSettings(true); });
+    // Both run options are stored when clicked, so a change survives the end of the run.
+    for (int id : {IDC_LIMIT_ZENITH, IDC_RUN_UNTIL_STOPPED})
+        connect(Item<QCheckBox>(id), &QCheckBox::clicked, this, [this] { ExchangeSettings(true); });
     GetDlgItem(IDC_SECRET)->hide();
 }
 
@@ -226,10 +227,9 @@ void CHeliostatControlsDlg::ExchangeSettings(bool bSave) {
     for (std::size_t i = 0; i < kSiteEdits.size(); ++i) {
         auto* edit = Item<QLineEdit>(kSiteEdits[i].id);
         if (bSave) {
-            *values[i] = Suntrack::ReadLeadingNumber(edit->text().toStdWString());
+            *values[i] = m_notation.Read(edit->text()).value_or(0.0);
         } else {
-            edit->setText(QString::fromStdWString(
-                Suntrack::FormatFixed(*values[i], Suntrack::DecimalsOf(kSiteEdits[i].field))));
+            edit->setText(m_notation.Format(*values[i], Suntrack::DecimalsOf(kSiteEdits[i].field)));
         }
     }
     auto* limit = Item<QCheckBox>(IDC_LIMIT_ZENITH);
@@ -258,10 +258,9 @@ void CHeliostatControlsDlg::OnEditKillFocus(int id) {
         if (e.id != id)
             continue;
         auto* edit = Item<QLineEdit>(id);
-        const double value = Suntrack::BringIntoRange(
-            e.field, Suntrack::ReadLeadingNumber(edit->text().toStdWString()));
-        edit->setText(
-            QString::fromStdWString(Suntrack::FormatFixed(value, Suntrack::DecimalsOf(e.field))));
+        const double value =
+            Suntrack::BringIntoRange(e.field, m_notation.Read(edit->text()).value_or(0.0));
+        edit->setText(m_notation.Format(value, Suntrack::DecimalsOf(e.field)));
     }
     ExchangeSettings(true);
 }
@@ -326,20 +325,20 @@ void CHeliostatControlsDlg::OnIdleUpdateCmdUI() {
         m_device->IsConnected(), m_device->Status(), m_device->IsTrajectoryUploaded(),
         IsRunUntilStoppedChecked(), IsLimitMaxZenithChecked());
     for (int id : {IDC_LONGITUDE, IDC_LATITUDE, IDC_ELEVATION, IDC_PRESSURE, IDC_TEMPERATURE})
-        GetDlgItem(id)->setEnabled(e.locationEdits);
-    GetDlgItem(IDC_GENERATE)->setEnabled(e.generate);
-    GetDlgItem(IDC_SECRET)->setEnabled(e.generate);
-    GetDlgItem(IDC_RUN)->setEnabled(e.run);
-    GetDlgItem(IDC_STOP)->setEnabled(e.stop);
+        EnableItem(id, e.locationEdits);
+    EnableItem(IDC_GENERATE, e.generate);
+    EnableItem(IDC_SECRET, e.generate);
+    EnableItem(IDC_RUN, e.run);
+    EnableItem(IDC_STOP, e.stop);
     for (int id : {IDC_START_DATE, IDC_START_TIME, IDC_SUNRISE, IDC_NOW_PLUS_10})
-        GetDlgItem(id)->setEnabled(e.startControls);
+        EnableItem(id, e.startControls);
     for (int id : {IDC_STOP_DATE, IDC_STOP_TIME, IDC_SUNSET})
-        GetDlgItem(id)->setEnabled(e.stopControls);
+        EnableItem(id, e.stopControls);
     for (int id : {IDC_USE_ALIGNMENT, IDC_AUTO_RUN})
-        GetDlgItem(id)->setEnabled(e.runOptions);
-    GetDlgItem(IDC_MAX_ZENITH)->setEnabled(e.maxZenithEdit);
+        EnableItem(id, e.runOptions);
+    EnableItem(IDC_MAX_ZENITH, e.maxZenithEdit);
     for (int id : {IDC_LIMIT_ZENITH, IDC_RUN_UNTIL_STOPPED})
-        GetDlgItem(id)->setEnabled(e.windowOptions);
+        EnableItem(id, e.windowOptions);
 }
 
 bool CHeliostatControlsDlg::IsLimitMaxZenithChecked() const {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "CustomDialog.h"
+#include "DecimalNotation.h"
 #include "OperatorContext.h"
 #include "QuorvelAppSettings.h"
 #include "core/HeliostatWorkflow.h"
@@ -97,6 +98,7 @@ private:
     QDateTimeEdit* DateTime(int id) const;
 
     COperatorContext m_context;
+    CDecimalNotation m_notation;                 // of the site and zenith edits
     CQuorvelAppSettings m_ownSettings;           // used only without an application record
     Suntrack::CAlignmentModel m_ownAlignment;    // identity, the same
     std::unique_ptr<Logging::CLogger> m_ownLog;  // silent, the same

@@ -3,13 +3,16 @@ if(TARGET quorvel_app)
     find_package(Qt6 REQUIRED COMPONENTS Test)
     add_library(gui_test_support STATIC gui/GuiTestSupport.cpp)
     quorvel_warnings(gui_test_support)
-    target_include_directories(gui_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/gui)
+    target_include_directories(gui_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/gui
+        ${CMAKE_CURRENT_SOURCE_DIR})
     target_link_libraries(gui_test_support PUBLIC quorvel_app Qt6::Test GTest::gtest)
 
     quorvel_test(NAME gui_dialogs_test LABELS gui
         SOURCES gui/CustomDialogTest.cpp gui/StatusDlgTest.cpp gui/SettingsDialogsTest.cpp
                 gui/MessagePumpTest.cpp
         LIBS gui_test_support)
+    quorvel_test_locales(NAME gui_dialogs_test FILTER "StatusPanel.*"
+        LOCALES de_DE.UTF-8 sv_SE.UTF-8 fi_FI.UTF-8)
     quorvel_test(NAME gui_program_test LABELS gui TIMEOUT 300
         SOURCES gui/ProgramTest.cpp gui/FrameCommandsTest.cpp gui/ProcessTest.cpp
         LIBS gui_test_support)

@@ -11,7 +11,13 @@ if(TARGET quorvel_operator AND TARGET quorvel_heliostat_panel)
             ${CMAKE_CURRENT_LIST_DIR}/panels/HeliostatPanelTest.cpp
             ${CMAKE_CURRENT_LIST_DIR}/panels/CalibrationDlgTest.cpp
         LIBS quorvel_operator quorvel_heliostat_panel quorvel_simulator Qt6::Test)
-    target_include_directories(gui_panels_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/panels)
+    target_include_directories(gui_panels_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/panels
+        ${CMAKE_CURRENT_LIST_DIR}
+        ${CMAKE_CURRENT_LIST_DIR}/../suntrack/trajectory)
+    # The cases where the desktop's notation matters: typing, reading and showing numbers.
+    quorvel_test_locales(NAME gui_panels_tests
+        FILTER "Locales/NumberEditTyping.*:ManualPanel.*:HeliostatPanel.Site*:HeliostatPanel.ATemperature*"
+        LOCALES de_DE.UTF-8 sv_SE.UTF-8 fi_FI.UTF-8)
 endif()
 
 # Not a test: renders the panels into docs/*.png.

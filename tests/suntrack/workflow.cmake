@@ -8,3 +8,5 @@ quorvel_test(NAME suntrack_workflow_tests
     LIBS suntrack)
 target_include_directories(suntrack_workflow_tests
     PRIVATE ${CMAKE_CURRENT_LIST_DIR}/workflow ${CMAKE_CURRENT_LIST_DIR}/trajectory)
+quorvel_test_locales(NAME suntrack_workflow_tests
+    LOCALES de_DE.UTF-8 sv_SE.UTF-8 fi_FI.UTF-8)

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +19,7 @@
 #include "ConnectionSettingsDlg.h"
 #include "DialogTabCtrl.h"
 #include "HeliostatControlsDlg.h"
+#include "LocaleNotation.h"
 #include "ManualControlsDlg.h"
 #include "QuorvelView.h"
 #include "RibbonBar.h"
@@ -27,6 +29,7 @@
 namespace {
 
 const QString kDeg = QString(QChar(0x00B0));
+using GuiTestText::Shown;
 
 using MainFrameTest = AppFixture;
 
@@ -275,10 +278,10 @@ TEST_F(MainFrameTest, NotificationsReachTheStatusPanelThroughTheView) {
     EXPECT_EQ(panel->Text(1008), "MOVING,\nTRAJECTORY");
     const double position[2] = {370.0, 45.0};
     Frame()->SendMessage(WM_QUORVEL_GET_POSITION, reinterpret_cast<WPARAM>(position), 0);
-    EXPECT_EQ(panel->Text(1052), "10.000 " + kDeg);
+    EXPECT_EQ(panel->Text(1052), Shown("10.000") + " " + kDeg);
     const double velocity[2] = {0.25, -0.5};
     Frame()->SendMessage(WM_QUORVEL_GET_VELOCITY, reinterpret_cast<WPARAM>(velocity), 0);
-    EXPECT_EQ(panel->Text(1051), "-0.500 " + kDeg + "/sec");
+    EXPECT_EQ(panel->Text(1051), Shown("-0.500") + " " + kDeg + "/sec");
 }
 
 TEST_F(MainFrameTest, TabsSwitchByMouseAtTheSamePlace) {
@@ -316,6 +319,58 @@ TEST_F(MainFrameTest, ResizingKeepsPanelAndTabsCentredAtTheirDistanceFromTheTop)
     EXPECT_EQ(view->StatusPanel()->y(), panelTop);
     EXPECT_EQ(view->TabCtrl()->y(), tabsTop);
     EXPECT_EQ(view->ManualPanel()->geometry(), view->TabCtrl()->DisplayRect());
+}
+
+// Whether `w` can be brought into view: every scroll area around it scrolls to it, and then
+// no ancestor up to the window cuts off any of it (`whole`) or its middle (a window narrower
+// than the control still lets the operator click it).
+bool Reachable(QWidget* w, bool whole) {
+    for (QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+        if (auto* area = qobject_cast<QScrollArea*>(p))
+            area->ensureWidgetVisible(w, 0, 0);
+    QRect r = whole ? w->rect() : QRect(w->rect().center() - QPoint(2, 2), QSize(5, 5));
+    QWidget* child = w;
+    for (QWidget* p = w->parentWidget(); p; child = p, p = p->parentWidget()) {
+        r.translate(child->pos());  // into p's coordinates
+        if (!p->rect().contains(r))
+            return false;
+        if (p->isWindow())
+            break;
+    }
+    return true;
+}
+
+TEST_F(MainFrameTest, PanelsStayReachableAtAnySizeAndUnderTheCaptionBar) {
+    Start();
+    CQuorvelView* view = Frame()->View();
+    const QSize initial = Frame()->size();
+    auto expectAllReachable = [&](const char* when, bool whole) {
+        GuiTest::RunLoopFor(20);
+        std::vector<QWidget*> controls = {view->TabCtrl(), view->TabCtrl()->TabBar()};
+        for (QWidget* panel : {static_cast<QWidget*>(view->ManualPanel()),
+                               static_cast<QWidget*>(view->HeliostatPanel())})
+            for (QPushButton* button : panel->findChildren<QPushButton*>())
+                if (!button->isHidden())
+                    controls.push_back(button);
+        controls.push_back(view->HeliostatPanel()->GetDlgItem(CHeliostatControlsDlg::IDC_STOP));
+        for (QWidget* control : controls)
+            EXPECT_TRUE(Reachable(control, whole))
+                << when << ": " << control->objectName().toStdString() << " "
+                << control->property("dlgCtrlId").toInt();
+    };
+    expectAllReachable("initial size", true);
+    Frame()->resize(160, 120);
+    expectAllReachable("shrunk", false);
+    // Back to a frame just tall enough for the tabs, then the caption bar takes its room.
+    Frame()->resize(initial);
+    GuiTest::RunLoopFor(20);
+    const int slack = view->height() - (view->TabCtrl()->geometry().bottom() + 1);
+    Frame()->resize(initial.width(), initial.height() - std::max(0, slack));
+    GuiTest::RunLoopFor(20);
+    const std::wstring text = L"problem";
+    Frame()->SendMessage(WM_QUORVEL_ERROR, 2, reinterpret_cast<LPARAM>(text.c_str()));
+    ASSERT_TRUE(Frame()->CaptionBar()->isVisibleTo(Frame()));
+    expectAllReachable("caption bar shown", true);
 }
 
 }  // namespace

@@ -5,12 +5,14 @@
 #include <cmath>
 
 #include "GuiTestSupport.h"
+#include "LocaleNotation.h"
 #include "StatusDlg.h"
 
 namespace {
 
 const QString kDash = QString(QChar(0x2014));
 const QString kDeg = QString(QChar(0x00B0));
+using GuiTestText::Shown;
 
 struct StatusPanel : ::testing::Test {
     CPanelContext context;
@@ -35,17 +37,17 @@ TEST_F(StatusPanel, StateWordsOfTheSevenFlags) {
 
 TEST_F(StatusPanel, PositionIsBroughtIntoRangeWithThreeDecimalsAndDegreeSign) {
     panel->UpdatePosition(370.0, 45.0);
-    EXPECT_EQ(panel->Text(1052), "10.000 " + kDeg);
-    EXPECT_EQ(panel->Text(1053), "45.000 " + kDeg);
+    EXPECT_EQ(panel->Text(1052), Shown("10.000") + " " + kDeg);
+    EXPECT_EQ(panel->Text(1053), Shown("45.000") + " " + kDeg);
     panel->UpdatePosition(-90.0, 12.3456);
-    EXPECT_EQ(panel->Text(1052), "270.000 " + kDeg);
-    EXPECT_EQ(panel->Text(1053), "12.346 " + kDeg);
+    EXPECT_EQ(panel->Text(1052), Shown("270.000") + " " + kDeg);
+    EXPECT_EQ(panel->Text(1053), Shown("12.346") + " " + kDeg);
 }
 
 TEST_F(StatusPanel, VelocityIsShownAsReportedInDegreesPerSecond) {
     panel->UpdateVelocity(-1.5, 0.0004);
-    EXPECT_EQ(panel->Text(1050), "-1.500 " + kDeg + "/sec");
-    EXPECT_EQ(panel->Text(1051), "0.000 " + kDeg + "/sec");
+    EXPECT_EQ(panel->Text(1050), Shown("-1.500") + " " + kDeg + "/sec");
+    EXPECT_EQ(panel->Text(1051), Shown("0.000") + " " + kDeg + "/sec");
 }
 
 TEST(StatusPanelAlignment, PositionIsMappedBackThroughTheInverseAlignment) {
@@ -58,8 +60,8 @@ TEST(StatusPanelAlignment, PositionIsMappedBackThroughTheInverseAlignment) {
     CStatusDlg panel(context, nullptr);
     panel.Create();
     panel.UpdatePosition(110.0, 30.0);
-    EXPECT_EQ(panel.Text(1052), "100.000 " + kDeg);
-    EXPECT_EQ(panel.Text(1053), "30.000 " + kDeg);
+    EXPECT_EQ(panel.Text(1052), Shown("100.000") + " " + kDeg);
+    EXPECT_EQ(panel.Text(1053), Shown("30.000") + " " + kDeg);
 }
 
 TEST_F(StatusPanel, FirstIdlePassWithoutInstrumentPaintsDisconnectedAndGreysValues) {

@@ -1,7 +1,9 @@
 // The numeric edit's character rules in a locale with "." and one with "," as decimal
-// separator, in both styles, and the hold button's press and release notices.
+// separator and one whose negative sign is U+2212, in both styles, and the hold button's press
+// and release notices.
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QTest>
@@ -17,14 +19,18 @@ struct Typing {
     const char* name;
     QLocale locale;
     QChar sep;
+    QChar minus;
 };
 
 class NumberEditTyping : public ::testing::TestWithParam<Typing> {
 protected:
     CNumberEdit digits{true, nullptr, GetParam().locale};
     CNumberEdit free{false, nullptr, GetParam().locale};
+    // `text` written with "." and "-" as the locale shows it.
     QString S(const char* text) const {
-        return QString::fromLatin1(text).replace(QLatin1Char('.'), GetParam().sep);
+        return QString::fromLatin1(text)
+            .replace(QLatin1Char('.'), GetParam().sep)
+            .replace(QLatin1Char('-'), GetParam().minus);
     }
 };
 
@@ -64,6 +70,27 @@ TEST_P(NumberEditTyping, MinusOnlyAtTheVeryBeginningAndOnlyOnce) {
     EXPECT_EQ(digits.text(), S("-"));
 }
 
+TEST_P(NumberEditTyping, TheKeyboardsPointAndMinusStandForTheLocalesOwn) {
+    // The keys every keyboard has, whatever the locale writes.
+    QTest::keyClicks(&digits, QStringLiteral("-12.5.,"));
+    EXPECT_EQ(digits.text(), S("-12.5"));
+    EXPECT_EQ(digits.ReadNumber(), -12.5);
+    // And the locale's own characters (QTest types only ASCII: the keyboard layout's events
+    // by hand).
+    digits.clear();
+    for (QChar c : QString(GetParam().minus) + QStringLiteral("3") + GetParam().sep +
+                       QStringLiteral("25")) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(&digits, &press);
+    }
+    EXPECT_EQ(digits.text(), S("-3.25"));
+    EXPECT_EQ(digits.ReadNumber(), -3.25);
+    free.setText(QStringLiteral("-0.5"));
+    EXPECT_EQ(free.ReadNumber(), -0.5);
+    free.setText(S("-0.5"));
+    EXPECT_EQ(free.ReadNumber(), -0.5);
+}
+
 TEST_P(NumberEditTyping, FreeStyleLetsOtherCharactersAndASecondSeparatorThrough) {
     QTest::keyClicks(&free, S("1.5ab"));
     EXPECT_EQ(free.text(), S("1.5ab"));
@@ -90,9 +117,12 @@ TEST_P(NumberEditTyping, ReadAndWriteInTheLocaleNotation) {
 
 INSTANTIATE_TEST_SUITE_P(
     Locales, NumberEditTyping,
-    ::testing::Values(
-        Typing{"point", QLocale(QLocale::English, QLocale::UnitedStates), QLatin1Char('.')},
-        Typing{"comma", QLocale(QLocale::German, QLocale::Germany), QLatin1Char(',')}),
+    ::testing::Values(Typing{"point", QLocale(QLocale::English, QLocale::UnitedStates),
+                             QLatin1Char('.'), QLatin1Char('-')},
+                      Typing{"comma", QLocale(QLocale::German, QLocale::Germany), QLatin1Char(','),
+                             QLatin1Char('-')},
+                      Typing{"unicodeMinus", QLocale(QLocale::Swedish, QLocale::Sweden),
+                             QLatin1Char(','), QChar(0x2212)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A parent that records the notices and whether the button already looked pressed.

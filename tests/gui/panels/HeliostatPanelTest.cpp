@@ -1,6 +1,7 @@
-// The "Heliostat" tab: the site fields' range rules and their storage, the options and the
-// enabling they drive, the date controls carrying the start and stop instants, and "Stop"
-// cancelling an upload and a waiting start on a simulated instrument.
+// The "Heliostat" tab: the site fields' range rules and their storage (also on a German
+// desktop), the options and the enabling they drive, the date controls carrying the start and
+// stop instants, and "Stop" cancelling an upload and a waiting start on a simulated
+// instrument without leaving the keyboard focus on a control that moves it.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -22,6 +23,12 @@ using H = CHeliostatControlsDlg;
 
 class HeliostatPanel : public DeviceFixture {
 protected:
+    // The panel takes the desktop's notation when it is made.
+    void MakePanel() {
+        panel = std::make_unique<CHeliostatControlsDlg>(context, nullptr);
+        panel->Create();
+        panel->show();
+    }
     void SetUp() override {
         DeviceFixture::SetUp();
         // Midsummer noon at a site on the Greenwich meridian, host clock on UTC. The clock
@@ -38,9 +45,7 @@ protected:
         appSettings.dLatitude = 45.0;
         appSettings.dPressure = 1013.0;
         appSettings.dTemperature = 20.0;
-        panel = std::make_unique<CHeliostatControlsDlg>(context, nullptr);
-        panel->Create();
-        panel->show();
+        MakePanel();
         owner.route = [this](UINT message, WPARAM wParam, LPARAM lParam) {
             if (message == WM_QUORVEL_TRAJ_PROGRESS) {
                 panel->OnUploadProgress(static_cast<int>(wParam), lParam != 0);
@@ -85,16 +90,44 @@ protected:
 };
 
 TEST_F(HeliostatPanel, SiteFieldsAreBroughtIntoRangeShownAndStored) {
-    EXPECT_EQ(Enter(H::IDC_LATITUDE, "95"), "90.0000");
+    EXPECT_EQ(Enter(H::IDC_LATITUDE, "95"), Shown("90.0000"));
     EXPECT_EQ(appSettings.dLatitude, 90.0);
-    EXPECT_EQ(Enter(H::IDC_LONGITUDE, "190"), "-170.0000");
+    EXPECT_EQ(Enter(H::IDC_LONGITUDE, "190"), Shown("-170.0000"));
     EXPECT_EQ(appSettings.dLongitude, -170.0);
-    EXPECT_EQ(Enter(H::IDC_ELEVATION, ""), "0.0");
+    EXPECT_EQ(Enter(H::IDC_ELEVATION, ""), Shown("0.0"));
     EXPECT_EQ(appSettings.dElevation, 0.0);
-    EXPECT_EQ(Enter(H::IDC_PRESSURE, "-5"), "0.0");
-    EXPECT_EQ(Enter(H::IDC_TEMPERATURE, "21.25x"), "21.2");
-    EXPECT_EQ(Enter(H::IDC_MAX_ZENITH, "200"), "180.000");
+    EXPECT_EQ(Enter(H::IDC_PRESSURE, "-5"), Shown("0.0"));
+    EXPECT_EQ(Enter(H::IDC_TEMPERATURE, "21.25x"), Shown("21.2"));
+    EXPECT_EQ(Enter(H::IDC_MAX_ZENITH, "200"), Shown("180.000"));
     EXPECT_EQ(appSettings.dMaxZenith, 180.0);
+}
+
+TEST_F(HeliostatPanel, SiteFieldsTakeThePointAndTheCommaOnAGermanDesktop) {
+    CScopedDesktopLocale german("de_DE.UTF-8");
+    if (!german.Ok())
+        GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    MakePanel();
+    EXPECT_EQ(panel->Item<QLineEdit>(H::IDC_LATITUDE)->text(), QStringLiteral("45,0000"));
+    EXPECT_EQ(Enter(H::IDC_LATITUDE, "48.1374"), QStringLiteral("48,1374"));
+    EXPECT_EQ(appSettings.dLatitude, 48.1374);
+    appSettings.dLatitude = 0.0;
+    EXPECT_EQ(Enter(H::IDC_LATITUDE, "48,1374"), QStringLiteral("48,1374"));
+    EXPECT_EQ(appSettings.dLatitude, 48.1374);
+    EXPECT_EQ(Enter(H::IDC_LONGITUDE, "-11.5755"), QStringLiteral("-11,5755"));
+    EXPECT_EQ(appSettings.dLongitude, -11.5755);
+    // The stored values also go back into the fields in the desktop's notation.
+    appSettings.dMaxZenith = 85.25;
+    panel->ExchangeSettings(false);
+    EXPECT_EQ(panel->Item<QLineEdit>(H::IDC_MAX_ZENITH)->text(), QStringLiteral("85,250"));
+}
+
+TEST_F(HeliostatPanel, ATemperatureTheSunComputationRefusesIsNeverKept) {
+    EXPECT_EQ(Enter(H::IDC_TEMPERATURE, "-273"), Shown("-272.9"));
+    EXPECT_EQ(appSettings.dTemperature, -272.9);
+    EXPECT_EQ(Enter(H::IDC_TEMPERATURE, "-272.96"), Shown("-272.9"));
+    EXPECT_EQ(appSettings.dTemperature, -272.9);
+    Click(H::IDC_SUNRISE);
+    EXPECT_TRUE(boxes.shown.empty());  // the sun rises at 45 degrees north in June
 }
 
 TEST_F(HeliostatPanel, InitialOptionsAndTheirEnabling) {
@@ -109,6 +142,7 @@ TEST_F(HeliostatPanel, InitialOptionsAndTheirEnabling) {
     EXPECT_TRUE(Enabled(H::IDC_SUNSET));
 
     Click(H::IDC_RUN_UNTIL_STOPPED);
+    EXPECT_EQ(appSettings.bRunUntilStopped, 1);  // stored when clicked, kept at exit
     Click(H::IDC_LIMIT_ZENITH);
     EXPECT_EQ(appSettings.bLimitMaxZenith, 1);
     panel->OnIdleUpdateCmdUI();
@@ -186,9 +220,18 @@ TEST_F(HeliostatPanel, StopCancelsAStartThatIsWaiting) {
     QTest::qWait(200);
     panel->OnIdleUpdateCmdUI();
     EXPECT_TRUE(Enabled(H::IDC_STOP));
-    Click(H::IDC_STOP);
+    // Pressed from the keyboard: once Stop disables itself, no Space press may move anything.
+    QApplication::setActiveWindow(panel.get());
+    QWidget* stop = panel->GetDlgItem(H::IDC_STOP);
+    stop->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(panel->focusWidget(), stop);
+    QTest::keyClick(stop, Qt::Key_Space);
     ASSERT_TRUE(RunUntil([&] { return !device->GetStatus(1).test(WAITING); }));
     EXPECT_TRUE(boxes.shown.empty());
+    panel->OnIdleUpdateCmdUI();
+    ASSERT_FALSE(stop->isEnabled());
+    for (int id : {H::IDC_GENERATE, H::IDC_SECRET, H::IDC_RUN})
+        EXPECT_NE(panel->focusWidget(), panel->GetDlgItem(id)) << id;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The "Manual" tab: the field normalisations, the slider and jog-velocity coupling, moves
-// through the alignment matrix, jogging while a button is held, and the enabling rules for a
-// move, a jog and a disconnected device.
+// through the alignment matrix, jogging while a button is held, the enabling rules for a
+// move, a jog and a disconnected device, where the keyboard focus goes when Stop disables
+// itself, and numbers typed on Swedish and German desktops.
 #include <gtest/gtest.h>
 
 #include <QRadioButton>
@@ -10,6 +11,7 @@
 #include "ManualControlsDlg.h"
 #include "NumberEdit.h"
 #include "PanelTestSupport.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -20,6 +22,10 @@ class ManualPanel : public DeviceFixture {
 protected:
     void SetUp() override {
         DeviceFixture::SetUp();
+        MakePanel();
+    }
+    // The panel takes the desktop's notation when it is made.
+    void MakePanel() {
         panel = std::make_unique<CManualControlsDlg>(context, nullptr);
         panel->Create();
         panel->show();
@@ -50,9 +56,9 @@ protected:
 
 TEST_F(ManualPanel, InitialFields) {
     EXPECT_TRUE(panel->Item<QRadioButton>(M::IDC_ABS)->isChecked());
-    EXPECT_EQ(Edit(M::IDC_AZIMUTH)->text(), "0.000");
-    EXPECT_EQ(Edit(M::IDC_VELOCITY)->text(), "10.000");
-    EXPECT_EQ(Edit(M::IDC_JOG_VELOCITY)->text(), "10.000");
+    EXPECT_EQ(Edit(M::IDC_AZIMUTH)->text(), Shown("0.000"));
+    EXPECT_EQ(Edit(M::IDC_VELOCITY)->text(), Shown("10.000"));
+    EXPECT_EQ(Edit(M::IDC_JOG_VELOCITY)->text(), Shown("10.000"));
     EXPECT_EQ(panel->Item<QSlider>(M::IDC_JOG_SLIDER)->value(), 10000);
     EXPECT_EQ(panel->Item<QSlider>(M::IDC_JOG_SLIDER)->minimum(), 1);
     EXPECT_EQ(panel->Item<QSlider>(M::IDC_JOG_SLIDER)->maximum(), 120000);
@@ -61,34 +67,34 @@ TEST_F(ManualPanel, InitialFields) {
 }
 
 TEST_F(ManualPanel, AbsoluteFieldsAreBroughtIntoTheirRangesRelativeOnesAreNot) {
-    EXPECT_EQ(Enter(M::IDC_AZIMUTH, "370"), "10.000");
-    EXPECT_EQ(Enter(M::IDC_AZIMUTH, "-30"), "330.000");
-    EXPECT_EQ(Enter(M::IDC_AZIMUTH, "360"), "0.000");
-    EXPECT_EQ(Enter(M::IDC_AZIMUTH, "1000000000000"), "280.000");  // no endless loop
-    EXPECT_EQ(Enter(M::IDC_ZENITH, "-180"), "180.000");
-    EXPECT_EQ(Enter(M::IDC_ZENITH, "190"), "-170.000");
-    EXPECT_EQ(Enter(M::IDC_ZENITH, ""), "0.000");
-    EXPECT_EQ(Enter(M::IDC_ZENITH, "-"), "0.000");  // no number counts as empty
+    EXPECT_EQ(Enter(M::IDC_AZIMUTH, "370"), Shown("10.000"));
+    EXPECT_EQ(Enter(M::IDC_AZIMUTH, "-30"), Shown("330.000"));
+    EXPECT_EQ(Enter(M::IDC_AZIMUTH, "360"), Shown("0.000"));
+    EXPECT_EQ(Enter(M::IDC_AZIMUTH, "1000000000000"), Shown("280.000"));  // no endless loop
+    EXPECT_EQ(Enter(M::IDC_ZENITH, "-180"), Shown("180.000"));
+    EXPECT_EQ(Enter(M::IDC_ZENITH, "190"), Shown("-170.000"));
+    EXPECT_EQ(Enter(M::IDC_ZENITH, ""), Shown("0.000"));
+    EXPECT_EQ(Enter(M::IDC_ZENITH, "-"), Shown("0.000"));  // no number counts as empty
     QTest::mouseClick(panel->GetDlgItem(M::IDC_REL), Qt::LeftButton);
     ASSERT_TRUE(panel->Item<QRadioButton>(M::IDC_REL)->isChecked());
-    EXPECT_EQ(Enter(M::IDC_ZENITH, "190"), "190.000");
-    EXPECT_EQ(Enter(M::IDC_AZIMUTH, "-30"), "-30.000");
+    EXPECT_EQ(Enter(M::IDC_ZENITH, "190"), Shown("190.000"));
+    EXPECT_EQ(Enter(M::IDC_AZIMUTH, "-30"), Shown("-30.000"));
 }
 
 TEST_F(ManualPanel, VelocitiesAreClampedAndTheSliderFollowsTheJogVelocity) {
-    EXPECT_EQ(Enter(M::IDC_VELOCITY, "0"), "0.001");
-    EXPECT_EQ(Enter(M::IDC_VELOCITY, "500"), "120.000");
-    EXPECT_EQ(Enter(M::IDC_VELOCITY, ""), "90.000");
+    EXPECT_EQ(Enter(M::IDC_VELOCITY, "0"), Shown("0.001"));
+    EXPECT_EQ(Enter(M::IDC_VELOCITY, "500"), Shown("120.000"));
+    EXPECT_EQ(Enter(M::IDC_VELOCITY, ""), Shown("90.000"));
 
     auto* slider = panel->Item<QSlider>(M::IDC_JOG_SLIDER);
     slider->setValue(2500);  // the operator drags it
-    EXPECT_EQ(Edit(M::IDC_JOG_VELOCITY)->text(), "2.500");
-    EXPECT_EQ(Enter(M::IDC_JOG_VELOCITY, "0"), "0.001");
+    EXPECT_EQ(Edit(M::IDC_JOG_VELOCITY)->text(), Shown("2.500"));
+    EXPECT_EQ(Enter(M::IDC_JOG_VELOCITY, "0"), Shown("0.001"));
     EXPECT_EQ(slider->value(), 1);
-    EXPECT_EQ(Enter(M::IDC_JOG_VELOCITY, "7.25"), "7.250");
+    EXPECT_EQ(Enter(M::IDC_JOG_VELOCITY, "7.25"), Shown("7.250"));
     EXPECT_EQ(slider->value(), 7250);
-    EXPECT_EQ(Enter(M::IDC_JOG_VELOCITY, "0.0005"), "0.001");
-    EXPECT_EQ(Enter(M::IDC_JOG_VELOCITY, ""), "90.000");
+    EXPECT_EQ(Enter(M::IDC_JOG_VELOCITY, "0.0005"), Shown("0.001"));
+    EXPECT_EQ(Enter(M::IDC_JOG_VELOCITY, ""), Shown("90.000"));
     EXPECT_EQ(slider->value(), 1);  // an emptied field leaves the slider
 }
 
@@ -155,6 +161,68 @@ TEST_F(ManualPanel, EnablingDisconnectedIdleAndMoving) {
     panel->OnIdleUpdateCmdUI();
     QTest::mouseClick(panel->GetDlgItem(M::IDC_HOME), Qt::LeftButton);
     EXPECT_TRUE(Received("H!"));
+}
+
+TEST_F(ManualPanel, StopThatDisablesItselfLeavesTheFocusOffEveryMovingControl) {
+    Connect();
+    Enter(M::IDC_AZIMUTH, "180");
+    Enter(M::IDC_VELOCITY, "1");
+    QTest::mouseClick(panel->GetDlgItem(M::IDC_MOVE), Qt::LeftButton);
+    ASSERT_TRUE(RunUntil([&] { return device->GetStatus(1).test(MOVING); }));
+    panel->OnIdleUpdateCmdUI();
+    QApplication::setActiveWindow(panel.get());
+    QWidget* stop = panel->GetDlgItem(M::IDC_STOP);
+    stop->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(panel->focusWidget(), stop);
+    QTest::keyClick(stop, Qt::Key_Space);  // the operator presses Stop from the keyboard
+    EXPECT_TRUE(Received("S!"));
+    ASSERT_TRUE(RunUntil([&] { return device->GetStatus(1).test(IDLE); }));
+    panel->OnIdleUpdateCmdUI();
+    ASSERT_FALSE(stop->isEnabled());
+    for (int id : {M::IDC_MOVE, M::IDC_HOME, M::IDC_ZENITH_PLUS, M::IDC_ZENITH_MINUS,
+                   M::IDC_AZIMUTH_PLUS, M::IDC_AZIMUTH_MINUS})
+        EXPECT_NE(panel->focusWidget(), panel->GetDlgItem(id)) << id;
+    // A second Space press moves nothing.
+    const std::size_t sent = Lines().size();
+    if (QWidget* focus = panel->focusWidget())
+        QTest::keyClick(focus, Qt::Key_Space);
+    QTest::qWait(100);
+    EXPECT_EQ(Lines().size(), sent);
+}
+
+TEST_F(ManualPanel, KeyboardMinusAndPointMoveOnASwedishDesktop) {
+    CScopedDesktopLocale swedish("sv_SE.UTF-8");
+    if (!swedish.Ok())
+        GTEST_SKIP() << "sv_SE.UTF-8 is not installed";
+    MakePanel();
+    ASSERT_EQ(Edit(M::IDC_AZIMUTH)->NegativeSign(), QString(QChar(0x2212)));
+    Connect();
+    EXPECT_EQ(Enter(M::IDC_AZIMUTH, "-5"), QStringLiteral("355,000"));
+    EXPECT_EQ(Enter(M::IDC_ZENITH, "12.5"), QStringLiteral("12,500"));
+    EXPECT_EQ(Enter(M::IDC_VELOCITY, "7,5"), QStringLiteral("7,500"));
+    QTest::mouseClick(panel->GetDlgItem(M::IDC_MOVE), Qt::LeftButton);
+    EXPECT_TRUE(Received("P(355.000,12.500,7.500)"));
+}
+
+// Everything written for the instrument and the log keeps "." while the C library writes
+// decimal commas.
+TEST_F(ManualPanel, CommandsLogLinesAndMatrixDumpsKeepThePointOnAGermanDesktop) {
+    CScopedDesktopLocale german("de_DE.UTF-8");
+    if (!german.Ok())
+        GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    MakePanel();
+    Connect();
+    EXPECT_EQ(Enter(M::IDC_ZENITH, "12.5"), QStringLiteral("12,500"));
+    QTest::mouseClick(panel->GetDlgItem(M::IDC_MOVE), Qt::LeftButton);
+    EXPECT_TRUE(Received("P(0.000,12.500,10.000)"));
+
+    SuntrackTest::CLogCapture log;
+    log.Logger().LogParts(Logging::Informational, L"Velocity ", 12.5, L" deg/s");
+    Suntrack::DumpMatrix(log.Target(), L"M:", arma::mat{{1.5, -0.25}});
+    const std::vector<std::wstring> messages = log.Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0], L"Velocity 12.5 deg/s");
+    EXPECT_EQ(messages[1], L"\nM:\n  1.500000  -0.250000 \n");
 }
 
 }  // namespace

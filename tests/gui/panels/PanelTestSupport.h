@@ -7,7 +7,9 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QLocale>
 #include <QTest>
+#include <clocale>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "InstrumentSimulator.h"
+#include "LocaleNotation.h"
 #include "OperatorContext.h"
 #include "QtMessagePump.h"
 #include "core/Quorvel.h"
@@ -55,6 +58,33 @@ inline void TypeInto(QWidget* edit, const QString& text) {
     QTest::keyClick(edit, Qt::Key_Delete);
     QTest::keyClicks(edit, text);
 }
+
+using GuiTestText::Shown;
+
+// A desktop in another locale for one test, as QApplication sets it up: the C library's
+// locale and Qt's default one. Controls made while it lives take its notation.
+class CScopedDesktopLocale {
+public:
+    explicit CScopedDesktopLocale(const char* name)
+        : m_oldC(std::setlocale(LC_ALL, nullptr)), m_oldQt(QLocale()) {
+        m_ok = std::setlocale(LC_ALL, name) != nullptr;
+        if (m_ok)
+            QLocale::setDefault(QLocale(QString::fromLatin1(name).section(QLatin1Char('.'), 0, 0)));
+    }
+    ~CScopedDesktopLocale() {
+        std::setlocale(LC_ALL, m_oldC.c_str());
+        QLocale::setDefault(m_oldQt);
+    }
+    CScopedDesktopLocale(const CScopedDesktopLocale&) = delete;
+    CScopedDesktopLocale& operator=(const CScopedDesktopLocale&) = delete;
+    // False when the locale is not installed.
+    bool Ok() const { return m_ok; }
+
+private:
+    std::string m_oldC;
+    QLocale m_oldQt;
+    bool m_ok = false;
+};
 
 // The device's owner window; tests route its notifications as the view would.
 class CRoutingOwner final : public CWnd {

@@ -1,18 +1,31 @@
 // The heliostat workflow against a fake panel and a fake device: the unattended cycle for as
 // many days as the run lasts, "Stop" ending it, the sunrise/sunset buttons in true local
-// time, the auto run, and the site fields' range rules and the enabling table.
+// time, the auto run, the site fields' range rules, a site the sun computation refuses, and
+// the enabling table.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <vector>
 
 #include "TestSupport.h"
 #include "core/HeliostatWorkflow.h"
+#include "core/SunPosition.h"
 #include "platform/Clock.h"
 
 namespace {
 
 using namespace SuntrackTest;
 using namespace Suntrack;
+
+// The program runs with the desktop's locale in the C library (the GUI toolkit sets it from
+// the environment), and ctest runs these tests under German, Swedish and Finnish locales too.
+class CDesktopLocale : public ::testing::Environment {
+public:
+    void SetUp() override { std::setlocale(LC_ALL, ""); }
+    void TearDown() override { std::setlocale(LC_ALL, "C"); }
+};
+::testing::Environment* const kDesktopLocale =
+    ::testing::AddGlobalTestEnvironment(new CDesktopLocale);
 
 class CFakeDevice : public IHeliostatDevice {
 public:
@@ -358,6 +371,34 @@ TEST_F(HeliostatWorkflowTest, UnattendedPolarDayRunsSixDaysWithoutAsking) {
     EXPECT_TRUE(panel.shown.empty());
 }
 
+TEST_F(HeliostatWorkflowTest, ASiteTheSunComputationRefusesIsNamedNotTakenForNoSunrise) {
+    settings.site.temperatureC = -273.0;  // stored before the panel kept it above
+    panel.startTime = Local(2026, 6, 21, 9, 30, 0);
+    panel.stopTime = Local(2026, 6, 21, 18, 0, 0);
+    EXPECT_FALSE(workflow.SetStartToSunrise());
+    EXPECT_FALSE(workflow.SetStopToSunset());
+    EXPECT_FALSE(workflow.GenerateAndUpload());
+    EXPECT_EQ(panel.startTime, Local(2026, 6, 21, 9, 30, 0));
+    EXPECT_TRUE(device.calls.empty());
+    ASSERT_EQ(panel.shown.size(), 3u);
+    EXPECT_EQ(panel.shown[0].text, SunRefusedNotice(SUNPOS_BAD_TEMPERATURE, kStartUnchanged));
+    EXPECT_EQ(panel.shown[1].text, SunRefusedNotice(SUNPOS_BAD_TEMPERATURE, kStopUnchanged));
+    EXPECT_EQ(panel.shown[2].text, SunRefusedNotice(SUNPOS_BAD_TEMPERATURE, kNothingUploaded));
+    EXPECT_NE(panel.shown[0].text.find(L"temperature"), std::wstring::npos);
+}
+
+TEST(HeliostatSiteFields, EveryFieldsRangeIsOneTheSunComputationAccepts) {
+    for (double extreme : {-1e308, -1e6, -273.0, -272.95, 0.0, 1e6, 1e308}) {
+        SiteParameters site;
+        site.longitudeEastDeg = BringIntoRange(SiteField::Longitude, extreme);
+        site.latitudeDeg = BringIntoRange(SiteField::Latitude, extreme);
+        site.elevationM = BringIntoRange(SiteField::Elevation, extreme);
+        site.pressureMb = BringIntoRange(SiteField::Pressure, extreme);
+        site.temperatureC = BringIntoRange(SiteField::Temperature, extreme);
+        EXPECT_EQ(RefusedSiteInput(site), 0) << extreme;
+    }
+}
+
 TEST_F(HeliostatWorkflowTest, NowPlusTenMinutesIsWholeSecondsLocal) {
     clock.Clock().Set(clock.Clock().NowUtc() + 7'500'000);  // +0.75 s
     const SYSTEMTIME t = workflow.NowPlusTenMinutes();
@@ -384,7 +425,13 @@ TEST(HeliostatSiteFields, RangesAndDecimals) {
     EXPECT_EQ(ReadLeadingNumber(L" 12.5m"), 12.5);
     EXPECT_EQ(BringIntoRange(SiteField::Elevation, -7e6), -6378140.0);
     EXPECT_EQ(BringIntoRange(SiteField::Pressure, 6000.0), 5000.0);
-    EXPECT_EQ(BringIntoRange(SiteField::Temperature, -300.0), -273.0);
+    // -273 itself the sun computation refuses (its refraction term divides by 273 + T); the
+    // value is rounded to the shown decimal first, so -272.96 does not come back as -273.0.
+    EXPECT_EQ(BringIntoRange(SiteField::Temperature, -300.0), -272.9);
+    EXPECT_EQ(BringIntoRange(SiteField::Temperature, -272.96), -272.9);
+    EXPECT_EQ(FormatFixed(-0.00004, 4), L"0.0000");
+    EXPECT_EQ(ReadLeadingNumber(L"-1e3x"), -1000.0);
+    EXPECT_EQ(ReadLeadingNumber(L"--5"), 0.0);
     EXPECT_EQ(BringIntoRange(SiteField::MaxZenith, 200.0), 180.0);
     EXPECT_EQ(DecimalsOf(SiteField::Longitude), 4);
     EXPECT_EQ(DecimalsOf(SiteField::Pressure), 1);
