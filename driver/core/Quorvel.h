@@ -49,6 +49,8 @@ public:
     int MoveRel(double dAzimuth, double dZenith, double dVelocity);
     int MoveVel(double dAzimuthRate, double dZenithRate);
     int Stop(QuorvelStopMode eMode);
+    // The trajectory offset in whole degrees: "O(%.4d,%.4d)" carries integers, so a fraction
+    // is rounded to the nearest degree (the instrument reads the fields as degrees).
     int SetOffset(double dAzimuth, double dZenith);
     int GetPosition(CWnd* pTarget);
     int GetVelocity();
