@@ -6,22 +6,22 @@ function(quorvel_warnings target)
 endfunction()
 
 # quorvel_test(NAME name LABELS label... SOURCES src... LIBS lib... [TIMEOUT s])
-# Tests run with private XDG folders and port directory, so they never touch the
-# user's real settings, logs or ports.
+# Every test program makes its own private XDG folders, port directory and home before its
+# first test (quorvel_test_folders, tests/support), so it never touches the user's real
+# settings, logs or ports, under ctest or run by hand.
 function(quorvel_test)
     cmake_parse_arguments(T "" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     quorvel_warnings(${T_NAME})
-    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+    target_link_libraries(${T_NAME} PRIVATE quorvel_test_folders ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 120)
     endif()
-    set(sandbox ${CMAKE_CURRENT_BINARY_DIR}/sandbox/${T_NAME})
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
     set_tests_properties(${T_NAME} PROPERTIES
         LABELS "${T_LABELS}"
         TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "XDG_CONFIG_HOME=${sandbox}/config;XDG_STATE_HOME=${sandbox}/state;QUORVEL_PORT_DIR=${sandbox}/ports;QT_QPA_PLATFORM=offscreen")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
 # Runs a test binary made by quorvel_test once more under each of LOCALES (LC_ALL), each run

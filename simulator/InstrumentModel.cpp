@@ -13,7 +13,6 @@ namespace {
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr const char* kAck = "1";
 constexpr const char* kRefused = "0";
-constexpr double kOffsetUnitDeg = 0.001;  // "O(a,z)" fields are thousandths of a degree
 
 // Angles and rates beyond this are line noise, not commands; refusing them keeps every
 // position and time finite.
@@ -296,12 +295,13 @@ std::string CInstrumentModel::OffsetCommand(std::string_view line) {
     }
     auto az = ParseInteger((*fields)[0]);
     auto ze = ParseInteger((*fields)[1]);
-    constexpr long long kLimit = 360000;  // a full turn in thousandths of a degree
-    if (!az || !ze || std::llabs(*az) > kLimit || std::llabs(*ze) > kLimit) {
+    // The fields are whole degrees, as the driver sends them ("O(%.4d,%.4d)").
+    constexpr long long kLimitDeg = 360;  // a full turn
+    if (!az || !ze || std::llabs(*az) > kLimitDeg || std::llabs(*ze) > kLimitDeg) {
         return kRefused;
     }
-    m_offsetAzDeg = static_cast<double>(*az) * kOffsetUnitDeg;
-    m_offsetZeDeg = static_cast<double>(*ze) * kOffsetUnitDeg;
+    m_offsetAzDeg = static_cast<double>(*az);
+    m_offsetZeDeg = static_cast<double>(*ze);
     return kAck;
 }
 

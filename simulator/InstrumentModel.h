@@ -40,7 +40,8 @@ struct SInstrumentState {
     double zenithDeg = 0.0;
     double azimuthRateDegPerS = 0.0;
     double zenithRateDegPerS = 0.0;
-    double offsetAzimuthDeg = 0.0;  // added to trajectory positions; set by "O(..)" and jogs
+    // Added to trajectory positions, degrees; set by "O(a,z)" (whole degrees) and by jogs.
+    double offsetAzimuthDeg = 0.0;
     double offsetZenithDeg = 0.0;
     unsigned statusWord = kStatusIdle;
     int trajectoryPairsExpected = 0;  // N of the last "T(N,P)"
@@ -83,6 +84,7 @@ private:
 
     std::string MoveCommand(std::string_view line);
     std::string JogCommand(std::string_view line);
+    // "O(a,z)": the trajectory offset in whole degrees (integers, at least four digits).
     std::string OffsetCommand(std::string_view line);
     std::string TrajectoryHeader(std::string_view line);
     std::string TrajectoryPair(std::string_view line);

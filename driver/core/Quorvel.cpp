@@ -184,25 +184,47 @@ void CQuorvel::NotifyStatus(const std::bitset<7>& snapshot) {
     Notify(WM_QUORVEL_STATUS, reinterpret_cast<WPARAM>(&copy), 0);
 }
 
+bool CQuorvel::KeepPendingStartShown(std::bitset<7>& status) {
+    if (!m_bStartPending || status.test(WAITING))
+        return false;
+    status.reset(IDLE);
+    status.set(WAITING);
+    return true;
+}
+
+void CQuorvel::WarnPendingStartKept() {
+    DllLog(Logging::Warning,
+           L"A timed trajectory start is still waiting; it stays in the status until it is "
+           L"sent or cancelled.");
+}
+
 void CQuorvel::SetStatus(unsigned long nBit, int bExclusive) {
     if (nBit > 6)
         throw std::out_of_range("invalid bitset<N> position");
     std::bitset<7> snapshot;
+    bool kept = false;
     {
         std::lock_guard<std::mutex> lock(m_statusLock);
         if (m_status.test(IDLE) || bExclusive)
             m_status.reset();
         m_status.set(nBit);
+        kept = KeepPendingStartShown(m_status);
         snapshot = m_status;
     }
+    if (kept)
+        WarnPendingStartKept();
     NotifyStatus(snapshot);
 }
 
 void CQuorvel::SetStatus(std::bitset<7> status) {
+    bool kept = false;
     {
         std::lock_guard<std::mutex> lock(m_statusLock);
+        kept = KeepPendingStartShown(status);
         m_status = status;
     }
+    if (kept)
+        WarnPendingStartKept();
     NotifyStatus(status);
 }
 
@@ -553,7 +575,9 @@ LRESULT CQuorvel::OnCommRxstring(WPARAM wParam, LPARAM /*lParam: not consulted*/
     if (*text == L"H:1") {
         DllLog(Logging::Debug, L"Homing routine finished.");
         Notify(WM_QUORVEL_HOME, 0, 0);
-        m_bBusy = 0;
+        // The busy flag belongs to the upload and start threads, which clear it when they
+        // end: a homing that ends while a start waits for its instant must not make that
+        // start look finished (a new start would then take its place under it).
         ClearStatus(HOMING);
         Notify(WM_QUORVEL_HOME_FINISHED, 0, 0);
     } else if (*text == L"P:1") {

@@ -49,6 +49,8 @@ public:
     int MoveRel(double dAzimuth, double dZenith, double dVelocity);
     int MoveVel(double dAzimuthRate, double dZenithRate);
     int Stop(QuorvelStopMode eMode);
+    // The trajectory offset in whole degrees: "O(%.4d,%.4d)" carries integers, so a fraction
+    // is rounded to the nearest degree (the instrument reads the fields as degrees).
     int SetOffset(double dAzimuth, double dZenith);
     int GetPosition(CWnd* pTarget);
     int GetVelocity();
@@ -111,6 +113,11 @@ protected:
 private:
     void SetStatus(unsigned long nBit, int bExclusive);
     void SetStatus(std::bitset<7> status);
+    // While a timed start waits, a change that would replace the whole set keeps WAITING in
+    // it, so the pending start stays on show and can be cancelled. Call with m_statusLock held;
+    // true when WAITING had to be put back.
+    bool KeepPendingStartShown(std::bitset<7>& status);
+    void WarnPendingStartKept();
     void ClearStatus(unsigned long nBit);
     void NotifyStatus(const std::bitset<7>& snapshot);
     LRESULT Notify(UINT message, WPARAM wParam, LPARAM lParam);
@@ -127,6 +134,8 @@ private:
     void ClosePort();
     void RunUpload();
     void RunTimedStart();
+    // The start is over without "G!": no longer pending, WAITING cleared when asked, not busy.
+    void EndTimedStart(bool bClearWaiting);
     void JoinWorkers();
     void ReapFinishedWorkers();
 
@@ -163,4 +172,7 @@ private:
     std::thread m_startThread;
     std::atomic<bool> m_bUploadRunning{false};
     std::atomic<bool> m_bStartRunning{false};
+    // From StartTrajectory until the start thread sends "G!" or gives up: the start is
+    // pending and WAITING belongs in the status set.
+    std::atomic<bool> m_bStartPending{false};
 };

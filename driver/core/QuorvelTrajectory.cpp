@@ -101,25 +101,44 @@ int CQuorvel::SetTrajectory(int nPeriod, const CArray<SYSTEMTIME>& times,
 }
 
 int CQuorvel::StartTrajectory(int nIndex) {
-    if (m_bBusy || !m_bConnected)
+    if (!m_bConnected)
         return 0;
+    if (m_bBusy) {
+        if (m_bStartPending) {
+            DllLog(Logging::Warning,
+                   L"Trajectory start refused: a timed start is already waiting; cancel it first.");
+        }
+        return 0;
+    }
     if (nIndex < 0 || nIndex >= m_times.GetSize()) {
         DllLog(Logging::Warning, L"Trajectory start refused: index ", nIndex, L" is outside the ",
                m_times.GetSize(), L" time stamps.");
         return 0;
     }
-    // A start thread that has cleared the busy flag sends nothing more: it is only returning.
-    if (m_startThread.joinable())
+    // Only the worker that set the busy flag clears it, as its last act before returning; the
+    // start thread needs nothing from this thread after that. Still, this thread never blocks
+    // on it: it pumps while the thread returns and refuses if it somehow does not.
+    if (m_startThread.joinable()) {
+        if (m_bStartRunning &&
+            !Platform::CMessageLoop::RunUntil([this] { return !m_bStartRunning; },
+                                              std::chrono::milliseconds(1000))) {
+            DllLog(Logging::Warning,
+                   L"Trajectory start refused: the previous start has not ended yet.");
+            return 0;
+        }
         m_startThread.join();
+    }
     ReapFinishedWorkers();
     m_nStartIndex = nIndex;
     m_hInitAck->Reset();
     m_bBusy = 1;
+    m_bStartPending = true;
     m_bStartRunning = true;
     try {
         m_startThread = std::thread(&CQuorvel::StartTrajectoryThread, this);
     } catch (const std::system_error&) {
         m_bStartRunning = false;
+        m_bStartPending = false;
         m_bBusy = 0;
         return 0;
     }
@@ -154,6 +173,7 @@ UINT CQuorvel::LoadTrajectoryThread(void* pParam) {
 UINT CQuorvel::StartTrajectoryThread(void* pParam) {
     auto* self = static_cast<CQuorvel*>(pParam);
     self->RunTimedStart();
+    self->m_bStartPending = false;  // already so on every path; the guarantee lives here
     self->m_bStartRunning = false;
     self->PostMessage(WM_NULL, 0, 0);
     return 0;
@@ -235,8 +255,7 @@ void CQuorvel::RunTimedStart() {
         Platform::ShowMessageBox(
             L"Trajectory has been aborted due to not enough time to start (less than 10 seconds).",
             L"Quorvel Control Software", MB_OK);
-        ClearStatus(WAITING);
-        m_bBusy = 0;
+        EndTimedStart(true);
         return;
     }
     const Platform::Ticks t10 = start - lead;
@@ -247,16 +266,14 @@ void CQuorvel::RunTimedStart() {
     if (first == EWaitEnd::Cancelled) {
         DllLog(Logging::Informational,
                L"User cancelled waiting for a trajectory to be initialized.");
-        ClearStatus(WAITING);
-        m_bBusy = 0;
+        EndTimedStart(true);
         return;
     }
     if (first == EWaitEnd::LinkDown || !m_bConnected) {
         // "T!" could never be answered; the start ends here instead of waiting forever.
         DllLog(Logging::Warning,
                L"Not connected at the initialization time; trajectory not started.");
-        ClearStatus(WAITING);
-        m_bBusy = 0;
+        EndTimedStart(true);
         return;
     }
     DllLog(Logging::Debug, L"Sending command - \"T!\"");
@@ -265,7 +282,7 @@ void CQuorvel::RunTimedStart() {
         Platform::WaitForEvents({m_hInitAck.get(), m_hLinkDown.get()}, Platform::kInfinite);
     if (init != 0 || !m_bInitOk) {
         // WAITING stays; the owner has had the error.
-        m_bBusy = 0;
+        EndTimedStart(false);
         return;
     }
     now = LocalTicks(Platform::GetLocalTime());
@@ -276,19 +293,26 @@ void CQuorvel::RunTimedStart() {
     const EWaitEnd second = WaitUntilLocal(*m_hStartCancel, *m_hLinkDown, start);
     if (second == EWaitEnd::Cancelled) {
         DllLog(Logging::Informational, L"User cancelled waiting for a trajectory to start.");
-        ClearStatus(WAITING);
-        m_bBusy = 0;
+        EndTimedStart(true);
         return;
     }
     if (second == EWaitEnd::LinkDown) {
         // "G!" could not be sent; the instrument, if it comes back, is still initialised.
         DllLog(Logging::Warning, L"Not connected at the start time; trajectory not started.");
-        ClearStatus(WAITING);
-        m_bBusy = 0;
+        EndTimedStart(true);
         return;
     }
+    // No longer pending before "G!" goes out: its reply makes the set exactly {TRAJECTORY}.
+    m_bStartPending = false;
     DllLog(Logging::Debug, L"Sending command - \"G!\"");
     QueueCommand("G!", WM_QUORVEL_TRAJECTORY_GO);
+    m_bBusy = 0;
+}
+
+void CQuorvel::EndTimedStart(bool bClearWaiting) {
+    m_bStartPending = false;
+    if (bClearWaiting)
+        ClearStatus(WAITING);
     m_bBusy = 0;
 }
 

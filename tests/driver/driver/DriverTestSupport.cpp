@@ -1,5 +1,7 @@
 #include "DriverTestSupport.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -164,6 +166,27 @@ std::wstring CDriverLog::SeverityOf(std::size_t mark, const std::wstring& messag
         return line.substr(semi + 2, at - semi - 2);
     }
     return L"";
+}
+
+CHangWatch::CHangWatch(std::string what, std::chrono::milliseconds limit) {
+    m_thread = std::thread([this, what = std::move(what), limit] {
+        std::unique_lock<std::mutex> lock(m_lock);
+        if (m_left.wait_for(lock, limit, [this] { return m_done; }))
+            return;
+        std::fprintf(stderr, "FAILED: %s did not return within %lld ms; the GUI thread hangs\n",
+                     what.c_str(), static_cast<long long>(limit.count()));
+        std::fflush(stderr);
+        std::_Exit(1);
+    });
+}
+
+CHangWatch::~CHangWatch() {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_done = true;
+    }
+    m_left.notify_all();
+    m_thread.join();
 }
 
 bool Pump(const std::function<bool()>& done, int timeoutMs) {

@@ -5,9 +5,11 @@
 
 #include <bitset>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/Quorvel.h"
@@ -83,6 +85,23 @@ private:
     CDriverLog();
     std::vector<std::wstring> AllLines() const;
     std::string m_path;
+};
+
+// Ends the test program with a message naming `what` when the scope is not left within
+// `limit`: a call that blocks the GUI thread for good then fails the run instead of hanging it.
+class CHangWatch {
+public:
+    explicit CHangWatch(std::string what,
+                        std::chrono::milliseconds limit = std::chrono::seconds(10));
+    ~CHangWatch();
+    CHangWatch(const CHangWatch&) = delete;
+    CHangWatch& operator=(const CHangWatch&) = delete;
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_left;
+    bool m_done = false;  // guarded by m_lock
+    std::thread m_thread;
 };
 
 bool Pump(const std::function<bool()>& done, int timeoutMs = 5000);

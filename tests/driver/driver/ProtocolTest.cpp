@@ -459,11 +459,17 @@ TEST_F(Protocol, GuardsOfQueriesAndDisconnect) {
 
 TEST_F(Protocol, OwnerDestroyedFirstThenObject) {
     ConnectAndSettle();
-    quorvel->MoveAbs(5, 5);
+    ASSERT_EQ(1, quorvel->MoveAbs(5, 5));
+    ASSERT_TRUE(WaitForNewLines(1));
     owner.DestroyWindow();  // destroys the device window, which closes the port
+    EXPECT_EQ(0, quorvel->IsConnected());
+    EXPECT_EQ(0, quorvel->MoveAbs(6, 6));
+    EXPECT_EQ(1, quorvel->Home());  // never refused, but there is no port left to carry it
+    const std::size_t notices = owner.All().size();
     quorvel.reset();
-    PumpFor(20);
-    SUCCEED();
+    PumpFor(50);
+    EXPECT_EQ((std::vector<std::string>{"P(5.000,5.000)"}), NewLines());
+    EXPECT_EQ(notices, owner.All().size());
 }
 
 }  // namespace

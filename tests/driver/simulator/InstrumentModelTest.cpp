@@ -132,13 +132,13 @@ TEST_F(InstrumentModelTest, StopsEndWhatTheyName) {
     EXPECT_TRUE(At(200.0).empty());
 }
 
-TEST_F(InstrumentModelTest, OffsetIsInThousandthsOfADegree) {
+TEST_F(InstrumentModelTest, OffsetIsInWholeDegrees) {
     EXPECT_EQ(model.Execute("O(0000,0000)"), "1");
-    EXPECT_EQ(model.Execute("O(-0012,1500)"), "1");
+    EXPECT_EQ(model.Execute("O(-0012,0360)"), "1");
     SInstrumentState state = model.State();
-    EXPECT_DOUBLE_EQ(state.offsetAzimuthDeg, -0.012);
-    EXPECT_DOUBLE_EQ(state.offsetZenithDeg, 1.5);
-    for (const char* line : {"O(1.5,0)", "O(1)", "O(,)", "O(999999,0)"}) {
+    EXPECT_DOUBLE_EQ(state.offsetAzimuthDeg, -12.0);
+    EXPECT_DOUBLE_EQ(state.offsetZenithDeg, 360.0);
+    for (const char* line : {"O(1.5,0)", "O(1)", "O(,)", "O(0361,0)", "O(1500,0)"}) {
         EXPECT_EQ(model.Execute(line), "0") << line;
     }
 }

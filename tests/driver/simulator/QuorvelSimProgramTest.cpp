@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "RawClient.h"
+#include "TestFolders.h"
 
 extern char** environ;
 
@@ -98,8 +99,7 @@ private:
 };
 
 std::string PortDir() {
-    const char* dir = std::getenv("QUORVEL_PORT_DIR");
-    return dir != nullptr ? dir : fs::temp_directory_path().string() + "/quorvel-sim-cli-ports";
+    return QuorvelTest::PortFolder().string();
 }
 
 TEST(QuorvelSimProgramTest, PrintsDeviceAnswersAndRemovesLinkOnSigterm) {

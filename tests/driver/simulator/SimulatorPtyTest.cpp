@@ -13,6 +13,7 @@
 
 #include "InstrumentSimulator.h"
 #include "RawClient.h"
+#include "TestFolders.h"
 
 namespace quorvel::sim {
 namespace {
@@ -23,8 +24,7 @@ using test::MonotonicNowNs;
 using Clock = std::chrono::steady_clock;
 
 std::string PortDir() {
-    const char* dir = std::getenv("QUORVEL_PORT_DIR");
-    return dir != nullptr ? dir : fs::temp_directory_path().string() + "/quorvel-sim-test-ports";
+    return QuorvelTest::PortFolder().string();
 }
 
 long long ElapsedMs(Clock::time_point since) {

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "TestFolders.h"
 #include "logging/Logger.h"
 #include "platform/Clock.h"
 #include "platform/TextConvert.h"
@@ -67,8 +68,7 @@ std::vector<std::wstring> SplitLines(const std::wstring& text) {
 class LoggerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* state = std::getenv("XDG_STATE_HOME");
-        m_folder = fs::path(state != nullptr ? state : fs::temp_directory_path().string()) /
+        m_folder = QuorvelTest::StateHome() /
                    ("logger-" +
                     std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(m_folder);

@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "TestFolders.h"
 #include "platform/DebugOutput.h"
 #include "platform/Paths.h"
 
@@ -44,11 +45,7 @@ private:
 };
 
 fs::path Scratch(const std::string& name) {
-    // The private folder ctest gives each test, or a temporary one when run by hand.
-    const char* sandbox = std::getenv("XDG_STATE_HOME");
-    const fs::path folder =
-        (sandbox != nullptr ? fs::path(sandbox) : fs::temp_directory_path() / "quorvel-test") /
-        name;
+    const fs::path folder = QuorvelTest::StateHome() / name;
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,18 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "TestFolders.h"
 #include "settings/RegistryHive.h"
 #include "settings/StorageDiagnostics.h"
 
 namespace QuorvelTest {
 
-inline std::filesystem::path ConfigFolder() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    return xdg != nullptr ? std::filesystem::path(xdg) : std::filesystem::temp_directory_path();
-}
-
 inline std::filesystem::path HiveFolder() {
-    return ConfigFolder() / "Pelvarin" / "Quorvel Control Software";
+    return ConfigHome() / "Pelvarin" / "Quorvel Control Software";
 }
 
 inline std::filesystem::path HiveFile() {

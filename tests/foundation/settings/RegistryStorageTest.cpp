@@ -378,7 +378,7 @@ TEST_F(RegistryStorage, ReadOnlyFolderMakesSaveFailAndLosesNothing) {
     const auto folder = QuorvelTest::HiveFolder();
     // Every folder on the way must be reachable by the unprivileged user.
     for (auto p = folder; p != p.root_path(); p = p.parent_path()) {
-        if (geteuid() == 0 && p.string().rfind(QuorvelTest::ConfigFolder().string(), 0) == 0) {
+        if (geteuid() == 0 && p.string().rfind(QuorvelTest::ConfigHome().string(), 0) == 0) {
             chmod(p.c_str(), 0755);
         }
     }

@@ -16,7 +16,7 @@ const std::wstring kRoot = L"Software\\Pelvarin\\Quorvel Control Software";
 
 class RegistryText : public QuorvelTest::HiveTest {
 protected:
-    std::filesystem::path File(const char* name) { return QuorvelTest::ConfigFolder() / name; }
+    std::filesystem::path File(const char* name) { return QuorvelTest::ConfigHome() / name; }
 
     static std::wstring DecodeUtf16(const std::string& bytes) {
         std::u16string units;

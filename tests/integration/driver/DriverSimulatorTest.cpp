@@ -117,6 +117,20 @@ TEST_F(DriverSimulator, MoveHomeAndQueries) {
     EXPECT_TRUE(owner.Of(WM_QUORVEL_ERROR).empty());
 }
 
+// The driver sends the offset in whole degrees; the instrument must read the same unit.
+TEST_F(DriverSimulator, OffsetArrivesInWholeDegrees) {
+    StartSimulator();
+    Connect();
+    ASSERT_EQ(1, quorvel->SetOffset(2.4, -3.0));
+    ASSERT_TRUE(sim->WaitForReceived(3, 5000));
+    EXPECT_EQ("O(0002,-0003)", Received().at(2));
+    ASSERT_TRUE(Pump([&] { return sim->State().offsetAzimuthDeg != 0.0; }));
+    EXPECT_DOUBLE_EQ(2.0, sim->State().offsetAzimuthDeg);
+    EXPECT_DOUBLE_EQ(-3.0, sim->State().offsetZenithDeg);
+    PumpFor(50);
+    EXPECT_TRUE(owner.Of(WM_QUORVEL_ERROR).empty());
+}
+
 TEST_F(DriverSimulator, JogThenStopMotion) {
     StartSimulator();
     Connect();

@@ -350,6 +350,59 @@ TEST_F(SimulatedTimedStart, RefusedGoIsReportedAndLeavesWaiting) {
     EXPECT_EQ(0u, owner.Count(WM_QUORVEL_TRAJ_FINISHED));
 }
 
+// A homing that ends while a timed start waits for its instant must neither hide that start
+// nor let a second start block the GUI thread on it. Path 1: Home, then Run before the home
+// reply ("1" to "H!" replaces the set with {HOMING}), then Run again after "!H:1".
+TEST_F(SimulatedTimedStart, HomingDuringAWaitingStartKeepsItShownAndRefusesASecond) {
+    Prepare(std::chrono::minutes(5));
+    ASSERT_EQ(1, quorvel->Home());
+    ASSERT_EQ(1, quorvel->StartTrajectory(0));  // the reply to "H!" is not handled yet
+    ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_HOME_FINISHED, 1, 10000));
+    ASSERT_TRUE(
+        InWait(L"QuorvelDll: Waiting for 290000 milliseconds before initializing trajectory."));
+    EXPECT_EQ(Only(WAITING), quorvel->GetStatus(1));  // still on show, so Stop can reach it
+    EXPECT_EQ(L"Warning",
+              log.SeverityOf(mark,
+                             L"QuorvelDll: A timed trajectory start is still waiting; it "
+                             L"stays in the status until it is sent or cancelled."));
+    {
+        CHangWatch watch("StartTrajectory after a homing during a waiting start");
+        EXPECT_EQ(0, quorvel->StartTrajectory(0));
+    }
+    EXPECT_EQ(L"Warning", log.SeverityOf(mark,
+                                         L"QuorvelDll: Trajectory start refused: a timed "
+                                         L"start is already waiting; cancel it first."));
+    ASSERT_NE(0, quorvel->CancelTrajectory());
+    ASSERT_TRUE(Pump([&] { return quorvel->GetStatus(1) == Only(IDLE); }));
+    EXPECT_EQ((std::vector<std::string>{"H!"}), SinceUpload());
+    // Free again once the cancelled thread has ended.
+    EXPECT_TRUE(Pump([&] { return quorvel->StartTrajectory(0) == 1; }));
+    ASSERT_NE(0, quorvel->CancelTrajectory());
+}
+
+// Path 2: a stray "!H:1" while the start waits; the second start is refused at once and the
+// first one still goes out on time.
+TEST_F(SimulatedTimedStart, StrayHomingEventDuringAWaitingStartRefusesASecond) {
+    Prepare(std::chrono::seconds(30));
+    ASSERT_EQ(1, quorvel->StartTrajectory(0));
+    ASSERT_TRUE(
+        InWait(L"QuorvelDll: Waiting for 20000 milliseconds before initializing trajectory."));
+    sim->InjectLine("!H:1");
+    ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_HOME_FINISHED));
+    EXPECT_EQ(Only(WAITING), quorvel->GetStatus(1));
+    {
+        CHangWatch watch("StartTrajectory after a stray homing event");
+        EXPECT_EQ(0, quorvel->StartTrajectory(0));
+    }
+    EXPECT_EQ(0, quorvel->MoveAbs(1, 1));  // still busy with the start
+    clock->Advance(std::chrono::seconds(20));
+    ASSERT_TRUE(InWait(L"QuorvelDll: Waiting for 10000 milliseconds before starting trajectory."));
+    clock->Advance(std::chrono::seconds(10));
+    ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_TRAJ_FINISHED, 1, 10000));
+    EXPECT_EQ((std::vector<std::string>{"T!", "G!"}), SinceUpload());
+    EXPECT_TRUE(owner.Of(WM_QUORVEL_ERROR).empty());
+}
+
 // The GUI thread never waits for the upload: while 700 pairs go over an emulated 115200-baud
 // wire, the loop that dispatches its messages keeps turning. The bound only catches a thread
 // that blocks for the whole upload (about 2 s of wire time); the figure itself is printed and

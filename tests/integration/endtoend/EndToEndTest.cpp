@@ -33,6 +33,7 @@
 #include "ManualControlsDlg.h"
 #include "QuorvelApp.h"
 #include "QuorvelView.h"
+#include "TestFolders.h"
 #include "core/Quorvel.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
@@ -112,11 +113,7 @@ class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         // A first run: no settings, no logs from an earlier run of this test.
-        for (const char* var : {"XDG_CONFIG_HOME", "XDG_STATE_HOME"}) {
-            std::error_code ignored;
-            if (const char* dir = std::getenv(var))
-                std::filesystem::remove_all(dir, ignored);
-        }
+        QuorvelTest::EmptyPrivateFolders();
         ::setenv("TZ", "UTC0", 1);
         ::tzset();
         Platform::SetClock(&clock);

@@ -1,0 +1,106 @@
+// The private folders of a test program, made while the program starts (static
+// initialisation, before main and before anything reads these variables) and removed at its
+// exit by the process that made them.
+#include "TestFolders.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <system_error>
+
+namespace QuorvelTest {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class CPrivateFolders : public ::testing::Environment {
+public:
+    CPrivateFolders() : m_creator(::getpid()) {
+        std::string pattern = (fs::temp_directory_path() / "quorvel-test-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("test program: cannot make its private folders");
+            std::_Exit(2);  // running on would reach the user's own folders
+        }
+        m_root = pattern;
+        Point("XDG_CONFIG_HOME", m_root / "config");
+        Point("XDG_STATE_HOME", m_root / "state");
+        Point("QUORVEL_PORT_DIR", m_root / "ports");
+        Point("HOME", m_root / "home");
+        Point("XDG_DATA_HOME", m_root / "home" / ".local" / "share");
+        Point("XDG_CACHE_HOME", m_root / "home" / ".cache");
+    }
+
+    // Every variable is checked again before the first test: a test program must not start
+    // on folders that are not its own.
+    void SetUp() override {
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "QUORVEL_PORT_DIR", "HOME"}) {
+            const char* value = std::getenv(name);
+            ASSERT_TRUE(value != nullptr && fs::path(value).string().rfind(m_root.string(), 0) == 0)
+                << name << " is not below the private folder " << m_root;
+        }
+    }
+
+    // A child made by fork() that leaves through exit() must not remove its parent's folders.
+    void Remove() const {
+        if (::getpid() != m_creator)
+            return;
+        std::error_code ignored;
+        fs::remove_all(m_root, ignored);
+    }
+
+    const fs::path& Root() const { return m_root; }
+
+private:
+    static void Point(const char* name, const fs::path& folder) {
+        fs::create_directories(folder);
+        ::setenv(name, folder.c_str(), 1);
+    }
+
+    pid_t m_creator;
+    fs::path m_root;
+};
+
+CPrivateFolders& Folders() {
+    static CPrivateFolders* folders = [] {
+        auto* made = new CPrivateFolders;  // owned by gtest from here on
+        ::testing::AddGlobalTestEnvironment(made);
+        std::atexit([] { Folders().Remove(); });
+        return made;
+    }();
+    return *folders;
+}
+
+// Made during static initialisation of the test program, before main.
+[[maybe_unused]] const bool g_made = (Folders(), true);
+
+}  // namespace
+
+fs::path PrivateRoot() {
+    return Folders().Root();
+}
+
+fs::path ConfigHome() {
+    return PrivateRoot() / "config";
+}
+
+fs::path StateHome() {
+    return PrivateRoot() / "state";
+}
+
+fs::path PortFolder() {
+    return PrivateRoot() / "ports";
+}
+
+void EmptyPrivateFolders() {
+    for (const fs::path& folder : {ConfigHome(), StateHome(), PortFolder()}) {
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator(folder, ignored))
+            fs::remove_all(entry.path(), ignored);
+    }
+}
+
+}  // namespace QuorvelTest
