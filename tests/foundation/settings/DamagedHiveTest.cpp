@@ -78,7 +78,7 @@ TEST_F(DamagedHive, ADamagedPageIsFoundAndTheFileIsNeverWrittenOver) {
 
 TEST_F(DamagedHive, ImportIntoADamagedFileFailsAndLeavesItAsItWas) {
     const std::string damaged = MakeDamagedHive();
-    const auto reg = QuorvelTest::ConfigFolder() / "in.reg";
+    const auto reg = QuorvelTest::ConfigHome() / "in.reg";
     QuorvelTest::WriteBytes(reg,
                             "Windows Registry Editor Version 5.00\r\n\r\n"
                             "[HKEY_CURRENT_USER\\Software\\Pelvarin\\Quorvel Control "
