@@ -24,8 +24,8 @@ function(quorvel_test)
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
-# Runs a test binary made by quorvel_test once more under each of LOCALES (LC_ALL), each run
-# with private folders of its own; FILTER (a gtest filter) keeps the extra runs to the cases
+# Runs a test binary made by quorvel_test once more under each of LOCALES (LC_ALL) (each run
+# makes private folders of its own, as every test program does); FILTER (a gtest filter) keeps the extra runs to the cases
 # where the locale matters, so that they add little time.
 function(quorvel_test_locales)
     cmake_parse_arguments(T "" "NAME;FILTER" "LOCALES" ${ARGN})
@@ -38,11 +38,10 @@ function(quorvel_test_locales)
     endif()
     foreach(locale ${T_LOCALES})
         set(name ${T_NAME}_${locale})
-        string(REPLACE "/sandbox/${T_NAME}/" "/sandbox/${name}/" localEnvironment "${environment}")
         add_test(NAME ${name} COMMAND ${T_NAME} ${arguments})
         set_tests_properties(${name} PROPERTIES
             LABELS "${labels};locale"
             TIMEOUT ${timeout}
-            ENVIRONMENT "${localEnvironment};LC_ALL=${locale}")
+            ENVIRONMENT "${environment};LC_ALL=${locale}")
     endforeach()
 endfunction()
