@@ -56,6 +56,7 @@ bool CMainFrame::Create() {
     column->addWidget(m_captionBar);
     m_view = new CQuorvelView(m_app.PanelContext(), m_app.OperatorContext(), client);
     m_view->SetParent(this);
+    connect(m_view, &CQuorvelView::clockWarning, this, [this] { ShowCaptionBar(); });
     column->addWidget(m_view, 1);
     setCentralWidget(client);
     m_captionBar->hide();
