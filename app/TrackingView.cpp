@@ -137,14 +137,16 @@ QChart* CTrackingView::BuildTimeChart() {
     m_commandedAz->setName(QStringLiteral("Azimuth"));
     m_commandedZe = new QLineSeries;
     m_commandedZe->setName(QStringLiteral("Zenith"));
-    m_reportedAz = new QScatterSeries;
+    // Lines, not scatter markers: Qt Charts makes a graphics item of every marker, which
+    // costs hundreds of milliseconds for a day of positions.
+    m_reportedAz = new QLineSeries;
     m_reportedAz->setName(QStringLiteral("Reported az"));
-    m_reportedZe = new QScatterSeries;
+    m_reportedZe = new QLineSeries;
     m_reportedZe->setName(QStringLiteral("Reported ze"));
-    for (QScatterSeries* reported : {m_reportedAz, m_reportedZe}) {
-        reported->setMarkerSize(4);
-        reported->setBorderColor(Qt::transparent);
-    }
+    // Wide and solid (a dashed pen costs more to stroke than the rest of the plot), the
+    // commanded line shows through the reported one.
+    m_reportedAz->setPen(QPen(QColor(240, 150, 30, 170), 4.0));
+    m_reportedZe->setPen(QPen(QColor(120, 80, 200, 170), 4.0));
     m_error = new QLineSeries;
     m_error->setName(QStringLiteral("Error"));
     m_error->setColor(QColor(200, 30, 30));

@@ -116,8 +116,8 @@ private:
     QLineSeries* m_trail = nullptr;
     QLineSeries* m_commandedAz = nullptr;
     QLineSeries* m_commandedZe = nullptr;
-    QScatterSeries* m_reportedAz = nullptr;
-    QScatterSeries* m_reportedZe = nullptr;
+    QLineSeries* m_reportedAz = nullptr;
+    QLineSeries* m_reportedZe = nullptr;
     QLineSeries* m_error = nullptr;
     QDateTimeAxis* m_timeAxis = nullptr;
     QValueAxis* m_errorAxis = nullptr;

@@ -88,13 +88,13 @@ void CTrackingMonitor::OnPosition(double nowUtc, double azimuthDeg, double zenit
     if (m_status & HeliostatStatus::kTrajectory)
         sample.trackingErrorDeg = m_record.AddPosition(nowUtc, azimuthDeg, zenithDeg);
     m_last = sample;
-    // The trail and the day's plot keep one position per kPlotSpacingSeconds: an hour of
-    // polls at 4 Hz would be 14 400 points to draw for a line that looks the same.
-    if (m_trail.empty() || nowUtc - m_trail.back().utcSeconds >= kPlotSpacingSeconds)
+    // The plots keep a thinned copy: an hour of polls at 4 Hz would be 14 400 points to draw
+    // for a line that looks the same.
+    if (m_trail.empty() || nowUtc - m_trail.back().utcSeconds >= kTrailSpacingSeconds)
         m_trail.push_back(sample);
     while (!m_trail.empty() && m_trail.front().utcSeconds < nowUtc - kTrailSeconds)
         m_trail.pop_front();
-    if (m_day.empty() || nowUtc - m_day.back().utcSeconds >= kPlotSpacingSeconds)
+    if (m_day.empty() || nowUtc - m_day.back().utcSeconds >= kDayPlotSpacingSeconds)
         m_day.push_back(sample);
 }
 

@@ -59,9 +59,9 @@ public:
 
     ScheduleFacts Facts(double nowUtc) const;
     const CTrajectoryTrack& Track() const { return m_track; }
-    // Positions since the trajectory's upload, thinned to one per kPlotSpacingSeconds.
+    // Positions since the trajectory's upload, thinned to one per kDayPlotSpacingSeconds.
     const std::vector<PositionSample>& DayPositions() const { return m_day; }
-    // The last hour of reported positions, oldest first, one per kPlotSpacingSeconds.
+    // The last hour of reported positions, oldest first, one per kTrailSpacingSeconds.
     const std::deque<PositionSample>& Trail() const { return m_trail; }
     std::optional<PositionSample> LastPosition() const { return m_last; }
     // True when the last position is not being refreshed: disconnected, uploading, waiting
@@ -71,7 +71,10 @@ public:
     // The clock check's warning at the last timed start, if any.
     const std::optional<std::wstring>& ClockProblem() const { return m_clockProblem; }
 
-    static constexpr double kPlotSpacingSeconds = 5.0;
+    // Seconds between the positions kept for the plots: the day's time plot is a few
+    // hundred pixels wide (a day at 30 s is at most 2880 points), the trail an hour at 5 s.
+    static constexpr double kDayPlotSpacingSeconds = 30.0;
+    static constexpr double kTrailSpacingSeconds = 5.0;
 
 private:
     void CheckClock(double nowUtc);
