@@ -180,7 +180,6 @@ void CTrackingView::BuildControls() {
     m_timeView = new QChartView(BuildTimeChart(), this);
     m_timeView->setObjectName(QStringLiteral("timePlot"));
     for (QChartView* view : {m_skyView, m_timeView}) {
-        view->setRenderHint(QPainter::Antialiasing);
         view->chart()->setMargins(QMargins(2, 2, 2, 2));
         view->chart()->setAnimationOptions(QChart::NoAnimation);
         QFont small = view->chart()->legend()->font();
@@ -189,6 +188,9 @@ void CTrackingView::BuildControls() {
         plots->addWidget(view, 1);
     }
     layout->addLayout(plots, 1);
+    // Only the sky plot is smoothed: its few curves read better so, while smoothing the day's
+    // thousands of line segments would multiply the time plot's paint time.
+    m_skyView->setRenderHint(QPainter::Antialiasing);
     RefreshTexts();
     m_textTimer.start();
 }
@@ -302,18 +304,29 @@ void CTrackingView::RedrawLive() {
     }
     m_sun->replace(sun);
 
-    QList<QPointF> trail, mirror;
-    for (const Suntrack::PositionSample& p : m_monitor->Trail()) {
-        trail.append(SkyPoint(
-            Suntrack::InstrumentToCelestial(inverse, p.reported.azimuthDeg, p.reported.zenithDeg)));
-    }
+    QList<QPointF> mirror;
     if (const auto last = m_monitor->LastPosition()) {
         mirror.append(SkyPoint(Suntrack::InstrumentToCelestial(inverse, last->reported.azimuthDeg,
                                                                last->reported.zenithDeg)));
     }
-    m_trail->replace(trail);
     m_mirror->replace(mirror);
-    m_mirror->setColor(m_mirrorStale ? kStaleColor : QColor(30, 90, 200));
+    const QColor mirrorColor = m_mirrorStale ? kStaleColor : QColor(30, 90, 200);
+    if (m_mirror->color() != mirrorColor)
+        m_mirror->setColor(mirrorColor);
+    if (m_monitor->PlotVersion() != m_plottedVersion)
+        RedrawHistory(now);
+}
+
+void CTrackingView::RedrawHistory(double now) {
+    // Only when a thinned position was added: most polls move the mirror alone.
+    m_plottedVersion = m_monitor->PlotVersion();
+    const arma::mat33 inverse = m_context.AlignmentInverse();
+    QList<QPointF> trail;
+    for (const Suntrack::PositionSample& p : m_monitor->Trail()) {
+        trail.append(SkyPoint(
+            Suntrack::InstrumentToCelestial(inverse, p.reported.azimuthDeg, p.reported.zenithDeg)));
+    }
+    m_trail->replace(trail);
 
     QList<QPointF> az, ze, error;
     double largest = 0.0;

@@ -87,6 +87,7 @@ private:
     void ScheduleRedraw();
     void RedrawTrajectory();
     void RedrawLive();
+    void RedrawHistory(double now);
     void RefreshTexts();
     QChart* BuildSkyChart();
     QChart* BuildTimeChart();
@@ -100,6 +101,7 @@ private:
     bool m_trajectoryDirty = true;
     bool m_liveDirty = true;
     bool m_mirrorStale = true;
+    std::uint64_t m_plottedVersion = ~std::uint64_t{0};  // the monitor's PlotVersion drawn
     int m_redraws = 0;
     QTimer m_redrawTimer;  // single shot: the throttled redraw
     QTimer m_textTimer;    // once a second: countdowns and ages

@@ -11,7 +11,6 @@
 #include <time.h>
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPushButton>
@@ -20,11 +19,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <memory>
 
-#include "HeliostatControlsDlg.h"
-#include "InstrumentSimulator.h"
+#include "HeliostatRig.h"
 #include "QtMessagePump.h"
 #include "TrackingView.h"
 #include "core/HeliostatWorkflow.h"
@@ -45,6 +41,8 @@ public:
     CTrackingView* page = nullptr;
     bool uploaded = false;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (!page)
+            return CWnd::WindowProc(message, wParam, lParam);
         switch (message) {
             case WM_QUORVEL_TRAJ_PROGRESS:
                 panel->OnUploadProgress(static_cast<int>(wParam), lParam != 0);
@@ -78,20 +76,6 @@ double ThreadCpuMs() {
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(5);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    if (!done())
-        loop.exec();
-    return done();
-}
-
 // Measures the largest gap between turns of the event loop while it runs.
 class CGapMeter {
 public:
@@ -116,91 +100,57 @@ private:
     QElapsedTimer m_since;
 };
 
+// One redraw as the page's timer makes it, with the work the charts leave to the event loop
+// (layout requests, the scene's dirty items) and the paint.
+void RedrawAndPaint(CTrackingView& page) {
+    page.Redraw();
+    QCoreApplication::processEvents();
+    page.repaint();
+    QCoreApplication::processEvents();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const int runSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    ::setenv("TZ", "UTC0", 1);
     QApplication app(argc, argv);
     CQtMessagePump pump;
-    // 04:00 UTC on midsummer day, Greenwich meridian: 05:00 to 16:39 holds 700 points.
-    Platform::CManualClock clock(static_cast<Platform::Ticks>(1'782'014'400LL + kEpochTicks) *
-                                 Platform::kTicksPerSecond);
-    Platform::SetClock(&clock);
-
-    const char* portDir = std::getenv("QUORVEL_PORT_DIR");
-    const std::string dir =
-        portDir ? portDir
-                : (std::filesystem::temp_directory_path() / "quorvel-tracking-bench").string();
-    std::filesystem::create_directories(dir);
-    quorvel::sim::CInstrumentSimulator simulator;
-    quorvel::sim::SSimulatorOptions options;
-    options.portDir = dir;
-    options.comPort = kPort;
-    options.replaceLink = true;
-    options.baud = 115200;
-    if (simulator.Start(options).empty()) {
-        std::fprintf(stderr, "simulator: %s\n", simulator.LastError().c_str());
-        return 1;
-    }
-    ::setenv("QUORVEL_PORT_DIR", dir.c_str(), 1);
-
     COwner owner;
-    auto device = std::make_unique<CQuorvel>(&owner);
-    CQuorvelSettings settings = device->GetSettings();
-    settings.nPort = kPort;
-    device->SetSettings(settings);
-    CQuorvelAppSettings appSettings;
-    appSettings.dLongitude = 0.0;
-    appSettings.dLatitude = 45.0;
-    appSettings.dPressure = 1013.0;
-    appSettings.dTemperature = 20.0;
-    Suntrack::CAlignmentModel alignment;
-    COperatorContext context;
-    context.device = [&] { return device.get(); };
-    context.settings = [&] { return &appSettings; };
-    context.alignment = [&] { return &alignment; };
+    QuorvelBench::CHeliostatRig rig(owner, kPort, "quorvel-tracking-bench");
+    Platform::CManualClock& clock = rig.clock;
+    if (!rig.Start())
+        return 1;
+    CHeliostatControlsDlg* panel = rig.panel.get();
     CPanelContext panelContext;
-    panelContext.device = context.device;
+    panelContext.device = rig.context.device;
 
-    CHeliostatControlsDlg panel(context, nullptr);
-    panel.Create();
-    panel.Item<QCheckBox>(CHeliostatControlsDlg::IDC_AUTO_RUN)->setChecked(false);
-    panel.SetStartTime(SYSTEMTIME{2026, 6, 0, 21, 5, 0, 0, 0});
-    panel.SetStopTime(SYSTEMTIME{2026, 6, 0, 21, 16, 39, 0, 0});
     CTrackingView::UploadSource source;
     source.track = [&] {
         Suntrack::CTrajectoryTrack track;
-        for (long long i = 0; i < panel.TrajectoryTimes().GetSize(); ++i) {
-            track.AddLocal(panel.TrajectoryTimes()[i], panel.TrajectoryAzimuths()[i],
-                           panel.TrajectoryZeniths()[i]);
+        for (long long i = 0; i < panel->TrajectoryTimes().GetSize(); ++i) {
+            track.AddLocal(panel->TrajectoryTimes()[i], panel->TrajectoryAzimuths()[i],
+                           panel->TrajectoryZeniths()[i]);
         }
         return track;
     };
     source.unattended = [] { return false; };
-    CTrackingView page(panelContext, context, source, nullptr);
+    CTrackingView page(panelContext, rig.context, source, nullptr);
     page.Create();
     page.resize(760, 420);
     page.show();
-    owner.panel = &panel;
+    owner.panel = panel;
     owner.page = &page;
-
-    if (device->Connect() != 1 || !RunUntil([&] { return device->IsConnected() != 0; }, 5000)) {
-        std::fprintf(stderr, "could not connect to the simulated instrument\n");
-        return 1;
-    }
-    RunUntil([&] { return device->GetStatus(1).test(IDLE); }, 5000);
 
     // 1. The upload with the page shown.
     CGapMeter gaps;
     const int redrawsBefore = page.RedrawCount();
     gaps.Start();
     QTimer::singleShot(
-        5, [&] { panel.Item<QPushButton>(CHeliostatControlsDlg::IDC_GENERATE)->click(); });
-    const bool done = RunUntil([&] { return owner.uploaded; }, 60000);
+        5, [&] { panel->Item<QPushButton>(CHeliostatControlsDlg::IDC_GENERATE)->click(); });
+    const bool done = QuorvelBench::RunEventLoopUntil([&] { return owner.uploaded; }, 60000);
     gaps.Stop();
     std::printf("upload of %lld pairs with the Tracking page shown: %s, %d page redraws\n",
-                panel.TrajectoryTimes().GetSize(), done ? "complete" : "NOT complete",
+                panel->TrajectoryTimes().GetSize(), done ? "complete" : "NOT complete",
                 page.RedrawCount() - redrawsBefore);
     std::printf("largest event-loop gap during the upload: %.2f ms (limit %.0f ms, ratio %.2f)\n",
                 gaps.maxGapMs, kGapLimitMs, gaps.maxGapMs / kGapLimitMs);
@@ -224,8 +174,7 @@ int main(int argc, char** argv) {
     QElapsedTimer one;
     one.start();
     double cpu0 = ThreadCpuMs();
-    page.Redraw();
-    page.repaint();  // the first full draw of the loaded page
+    RedrawAndPaint(page);  // the first full draw of the loaded page
     const double firstRedrawMs = one.nsecsElapsed() / 1e6;
     const double firstRedrawCpuMs = ThreadCpuMs() - cpu0;
     const int runningBefore = page.RedrawCount();
@@ -257,8 +206,7 @@ int main(int argc, char** argv) {
         feed();
         one.restart();
         cpu0 = ThreadCpuMs();
-        page.Redraw();
-        page.repaint();
+        RedrawAndPaint(page);
         worstRedrawCpuMs = std::max(worstRedrawCpuMs, ThreadCpuMs() - cpu0);
         worstRedrawMs = std::max(worstRedrawMs, one.nsecsElapsed() / 1e6);
     }
@@ -279,9 +227,6 @@ int main(int argc, char** argv) {
         runningGapMs, kGapLimitMs, runningGapMs / kGapLimitMs, hiddenGapMs,
         hiddenGapMs / kGapLimitMs);
 
-    device->Disconnect();
-    device.reset();
-    simulator.Stop();
-    Platform::SetClock(nullptr);
+    owner.page = nullptr;  // the rig's disconnect still notifies the owner
     return done ? 0 : 1;
 }

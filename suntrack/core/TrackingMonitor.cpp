@@ -39,6 +39,7 @@ void CTrackingMonitor::OnUploadStarted(CTrajectoryTrack track, bool unattended, 
     else
         m_unattendedDay = 1;
     m_day.clear();
+    ++m_plotVersion;
 }
 
 void CTrackingMonitor::OnUploadProgress(int percent, bool uploading) {
@@ -90,12 +91,16 @@ void CTrackingMonitor::OnPosition(double nowUtc, double azimuthDeg, double zenit
     m_last = sample;
     // The plots keep a thinned copy: an hour of polls at 4 Hz would be 14 400 points to draw
     // for a line that looks the same.
-    if (m_trail.empty() || nowUtc - m_trail.back().utcSeconds >= kTrailSpacingSeconds)
+    if (m_trail.empty() || nowUtc - m_trail.back().utcSeconds >= kTrailSpacingSeconds) {
         m_trail.push_back(sample);
+        ++m_plotVersion;
+    }
     while (!m_trail.empty() && m_trail.front().utcSeconds < nowUtc - kTrailSeconds)
         m_trail.pop_front();
-    if (m_day.empty() || nowUtc - m_day.back().utcSeconds >= kDayPlotSpacingSeconds)
+    if (m_day.empty() || nowUtc - m_day.back().utcSeconds >= kDayPlotSpacingSeconds) {
         m_day.push_back(sample);
+        ++m_plotVersion;
+    }
 }
 
 void CTrackingMonitor::OnTrajectoryFinished() {

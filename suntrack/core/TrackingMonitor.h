@@ -64,6 +64,8 @@ public:
     // The last hour of reported positions, oldest first, one per kTrailSpacingSeconds.
     const std::deque<PositionSample>& Trail() const { return m_trail; }
     std::optional<PositionSample> LastPosition() const { return m_last; }
+    // Changes whenever DayPositions() or Trail() do (a drawing need not copy them otherwise).
+    std::uint64_t PlotVersion() const { return m_plotVersion; }
     // True when the last position is not being refreshed: disconnected, uploading, waiting
     // for the start, or older than kPositionFreshSeconds.
     bool PositionStale(double nowUtc) const;
@@ -94,6 +96,7 @@ private:
     std::vector<PositionSample> m_day;
     std::deque<PositionSample> m_trail;
     std::optional<PositionSample> m_last;
+    std::uint64_t m_plotVersion = 0;
     std::optional<std::wstring> m_clockProblem;
 };
 
