@@ -7,12 +7,14 @@
 #include <cmath>
 
 #include "AppFixture.h"
+#include "CaptionBar.h"
 #include "CommandIds.h"
 #include "DialogTabCtrl.h"
 #include "HeliostatControlsDlg.h"
 #include "QuorvelView.h"
 #include "TrackingView.h"
 #include "platform/Clock.h"
+#include "platform/ClockSync.h"
 
 namespace {
 
@@ -115,4 +117,27 @@ TEST_F(TrackingViewTest, PositionsNotBeingRefreshedAreGreyedWithTheirAge) {
     EXPECT_TRUE(Page()->MirrorText().contains(QStringLiteral("not being refreshed")));
     Page()->Redraw();
     EXPECT_EQ(Page()->MirrorSeries()->color(), QColor(150, 150, 150));
+}
+
+TEST_F(TrackingViewTest, AnUnsynchronisedClockAtTheTimedStartIsLoggedAndRaisesTheCaptionBar) {
+    struct CUnsynchronised : Platform::IClockSyncSource {
+        Platform::ClockSyncState Read() const override {
+            return {Platform::ClockSyncState::Kind::Unsynchronised, -1.0, L""};
+        }
+    } unsynchronised;
+    Platform::SetClockSyncSource(&unsynchronised);
+    Start();
+    EXPECT_FALSE(Frame()->CaptionBar()->isVisibleTo(Frame()));
+    SendStatus(1u << 4);  // WAITING: the timed start is armed
+    EXPECT_TRUE(Frame()->CaptionBar()->isVisibleTo(Frame()));
+    bool logged = false;
+    for (const std::wstring& line : Log())
+        logged = logged || line.find(
+                               L"Warning]: Timed start: the computer's clock is not "
+                               L"synchronised") != std::wstring::npos;
+    EXPECT_TRUE(logged);
+    EXPECT_TRUE(
+        Page()->ScheduleText().contains(QStringLiteral("the computer's clock is not synchronised")))
+        << Page()->ScheduleText().toStdString();
+    Platform::SetClockSyncSource(nullptr);
 }
