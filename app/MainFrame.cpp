@@ -58,6 +58,7 @@ bool CMainFrame::Create() {
     column->addWidget(m_captionBar);
     m_view = new CQuorvelView(m_app.PanelContext(), m_app.OperatorContext(), client);
     m_view->SetParent(this);
+    connect(m_view, &CQuorvelView::clockWarning, this, [this] { ShowCaptionBar(); });
     // The view keeps its panels at their form size; a frame smaller than that (or one whose
     // caption bar takes room) scrolls the view instead of cutting its controls off.
     auto* scroller = new QScrollArea(client);

@@ -9,6 +9,7 @@
 #include "HeliostatControlsDlg.h"
 #include "ManualControlsDlg.h"
 #include "StatusDlg.h"
+#include "TrackingView.h"
 #include "core/Quorvel.h"
 
 CQuorvelView::CQuorvelView(const CPanelContext& context, const COperatorContext& operatorContext,
@@ -46,6 +47,23 @@ void CQuorvelView::OnInitialUpdate() {
     m_heliostatPanel = new CHeliostatControlsDlg(m_operatorContext, this);
     m_heliostatPanel->Create();
     m_tabCtrl->AddTab(m_heliostatPanel, QStringLiteral("Heliostat"));
+
+    // The tracking page reads the trajectory the heliostat panel uploads (instrument frame).
+    CTrackingView::UploadSource source;
+    source.track = [this] {
+        Suntrack::CTrajectoryTrack track;
+        const CArray<SYSTEMTIME>& times = m_heliostatPanel->TrajectoryTimes();
+        for (long long i = 0; i < times.GetSize(); ++i) {
+            track.AddLocal(times[i], m_heliostatPanel->TrajectoryAzimuths()[i],
+                           m_heliostatPanel->TrajectoryZeniths()[i]);
+        }
+        return track;
+    };
+    source.unattended = [this] { return m_heliostatPanel->Workflow().MultiDay(); };
+    m_trackingView = new CTrackingView(m_context, m_operatorContext, source, this);
+    m_trackingView->Create();
+    connect(m_trackingView, &CTrackingView::clockWarning, this, &CQuorvelView::clockWarning);
+    m_tabCtrl->AddTab(m_trackingView, QStringLiteral("Tracking"));
 
     m_tabCtrl->move(0, m_statusPanel->height() + 30);
     m_tabCtrl->Init();
@@ -85,12 +103,16 @@ LRESULT CQuorvelView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             const auto* values = reinterpret_cast<const double*>(wParam);
             if (values && m_statusPanel)
                 m_statusPanel->UpdatePosition(values[0], values[1]);
+            if (values && m_trackingView)
+                m_trackingView->OnPosition(values[0], values[1]);
             return 0;
         }
         case WM_VIEW_STATUS: {
             const auto* status = reinterpret_cast<const std::bitset<7>*>(wParam);
             if (status && m_statusPanel)
                 m_statusPanel->UpdateStatusText(status->to_ulong());
+            if (status && m_trackingView)
+                m_trackingView->OnStatus(static_cast<unsigned>(status->to_ulong()));
             return 0;
         }
         case WM_VIEW_VELOCITY: {
@@ -119,9 +141,13 @@ LRESULT CQuorvelView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 void CQuorvelView::OnUploadProgress(int percent, bool uploading) {
     if (m_heliostatPanel)
         m_heliostatPanel->OnUploadProgress(percent, uploading);
+    if (m_trackingView)
+        m_trackingView->OnUploadProgress(percent, uploading);
 }
 
 void CQuorvelView::OnUploadComplete() {
+    if (m_trackingView)
+        m_trackingView->OnUploadComplete();
     // The panel starts the trajectory when "Auto run after upload" is ticked.
     if (m_heliostatPanel)
         m_heliostatPanel->OnUploadComplete();
@@ -130,11 +156,15 @@ void CQuorvelView::OnUploadComplete() {
 void CQuorvelView::OnTrajectoryFinished() {
     if (m_heliostatPanel)
         m_heliostatPanel->OnTrajectoryFinished();
+    if (m_trackingView)
+        m_trackingView->OnTrajectoryFinished();
     if (CQuorvel* device = m_context.Device())
         device->Home();
 }
 
 void CQuorvelView::OnHomingFinished() {
+    if (m_trackingView && m_heliostatPanel && m_heliostatPanel->Workflow().MultiDay())
+        m_trackingView->ExpectContinuation();
     if (m_heliostatPanel)
         m_heliostatPanel->UploadNextDayTrajectory();
 }

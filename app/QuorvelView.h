@@ -1,6 +1,6 @@
 // CQuorvelView: the main view. It holds the status panel at the top and, below it, the tab
-// control with the "Manual" and "Heliostat" pages, and hands the driver's notifications that
-// the main frame forwards (WM_APP+0 .. WM_APP+6) to the panel concerned.
+// control with the "Manual", "Heliostat" and "Tracking" pages, and hands the driver's notifications
+// that the main frame forwards (WM_APP+0 .. WM_APP+6) to the panel concerned.
 #pragma once
 
 #include <QWidget>
@@ -14,6 +14,7 @@ class CDialogTabCtrl;
 class CStatusDlg;
 class CManualControlsDlg;
 class CHeliostatControlsDlg;
+class CTrackingView;
 
 class CQuorvelView : public QWidget, public CWnd {
     Q_OBJECT
@@ -34,8 +35,13 @@ public:
     CDialogTabCtrl* TabCtrl() const { return m_tabCtrl; }
     CManualControlsDlg* ManualPanel() const { return m_manualPanel; }
     CHeliostatControlsDlg* HeliostatPanel() const { return m_heliostatPanel; }
+    CTrackingView* TrackingPage() const { return m_trackingView; }
     // The size of the form template (394 x 392 dialog units) in pixels.
     QSize TemplateSize() const;
+
+signals:
+    // The clock check before a timed start warned (see CTrackingView::clockWarning).
+    void clockWarning();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -57,4 +63,5 @@ private:
     CStatusDlg* m_statusPanel = nullptr;
     CManualControlsDlg* m_manualPanel = nullptr;
     CHeliostatControlsDlg* m_heliostatPanel = nullptr;
+    CTrackingView* m_trackingView = nullptr;
 };

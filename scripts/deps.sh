@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config
           qt6-base-dev qt6-qpa-plugins libarmadillo-dev libsqlite3-dev
+          qt6-charts-dev libqt6opengl6-dev
           libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
           tzdata locales-all fonts-dejavu-core)
 

@@ -8,21 +8,15 @@
 #include <sys/resource.h>
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QDateTimeEdit>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <memory>
 
-#include "HeliostatControlsDlg.h"
-#include "InstrumentSimulator.h"
+#include "HeliostatRig.h"
 #include "QtMessagePump.h"
 #include "core/Quorvel.h"
-#include "platform/Clock.h"
 #include "platform/Wnd.h"
 
 namespace {
@@ -46,22 +40,6 @@ public:
     }
 };
 
-// Runs the event loop (sleeping in it when there is nothing to do) until `done` or the
-// timeout.
-bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(5);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    if (!done())
-        loop.exec();
-    return done();
-}
-
 double ProcessCpuMs() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -84,61 +62,16 @@ double IdleCpuMsPerSecond(int seconds) {
 
 int main(int argc, char** argv) {
     const int idleSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    ::setenv("TZ", "UTC0", 1);
     QApplication app(argc, argv);
     CQtMessagePump pump;
-    // 04:00 UTC on midsummer day at a site on the Greenwich meridian; the window 05:00 to
-    // 16:39 (41 940 s) holds exactly 700 points 60 s apart.
-    Platform::CManualClock clock(static_cast<Platform::Ticks>(1'782'014'400LL + 11'644'473'600LL) *
-                                 Platform::kTicksPerSecond);
-    Platform::SetClock(&clock);
-
-    const char* portDir = std::getenv("QUORVEL_PORT_DIR");
-    const std::string dir =
-        portDir ? portDir
-                : (std::filesystem::temp_directory_path() / "quorvel-panels-bench").string();
-    std::filesystem::create_directories(dir);
-    quorvel::sim::CInstrumentSimulator simulator;
-    quorvel::sim::SSimulatorOptions options;
-    options.portDir = dir;
-    options.comPort = kPort;
-    options.replaceLink = true;
-    options.baud = 115200;
-    if (simulator.Start(options).empty()) {
-        std::fprintf(stderr, "simulator: %s\n", simulator.LastError().c_str());
-        return 1;
-    }
-    ::setenv("QUORVEL_PORT_DIR", dir.c_str(), 1);
-
     COwner owner;
-    auto device = std::make_unique<CQuorvel>(&owner);
-    CQuorvelSettings settings = device->GetSettings();
-    settings.nPort = kPort;
-    device->SetSettings(settings);
-    CQuorvelAppSettings appSettings;
-    appSettings.dLongitude = 0.0;
-    appSettings.dLatitude = 45.0;
-    appSettings.dPressure = 1013.0;
-    appSettings.dTemperature = 20.0;
-    Suntrack::CAlignmentModel alignment;
-    COperatorContext context;
-    context.device = [&] { return device.get(); };
-    context.settings = [&] { return &appSettings; };
-    context.alignment = [&] { return &alignment; };
-
-    CHeliostatControlsDlg panel(context, nullptr);
-    owner.panel = &panel;
-    panel.Create();
-    panel.show();
-    panel.Item<QCheckBox>(CHeliostatControlsDlg::IDC_AUTO_RUN)->setChecked(false);
-    panel.SetStartTime(SYSTEMTIME{2026, 6, 0, 21, 5, 0, 0, 0});
-    panel.SetStopTime(SYSTEMTIME{2026, 6, 0, 21, 16, 39, 0, 0});
-
-    if (device->Connect() != 1 || !RunUntil([&] { return device->IsConnected() != 0; }, 5000)) {
-        std::fprintf(stderr, "could not connect to the simulated instrument\n");
+    QuorvelBench::CHeliostatRig rig(owner, kPort, "quorvel-panels-bench");
+    if (!rig.Start())
         return 1;
-    }
-    RunUntil([&] { return device->GetStatus(1).test(IDLE); }, 5000);
+    CHeliostatControlsDlg& panel = *rig.panel;
+    CQuorvel* device = rig.device.get();
+    owner.panel = &panel;
+    panel.show();
 
     // 1. Event-loop gaps during generate and upload.
     double maxGapMs = 0.0;
@@ -157,7 +90,7 @@ int main(int argc, char** argv) {
     // The click is queued so that the generation runs inside the measured loop.
     QTimer::singleShot(
         5, [&] { panel.Item<QPushButton>(CHeliostatControlsDlg::IDC_GENERATE)->click(); });
-    const bool done = RunUntil([&] { return owner.uploaded; }, 60000);
+    const bool done = QuorvelBench::RunEventLoopUntil([&] { return owner.uploaded; }, 60000);
     ticker.stop();
     const long long pairs = panel.TrajectoryTimes().GetSize();
     std::printf("upload of %lld pairs at 115200 baud: %s in %.0f ms, %d progress notices\n", pairs,
@@ -167,17 +100,17 @@ int main(int argc, char** argv) {
                 kGapLimitMs, maxGapMs / kGapLimitMs);
 
     // 2. Idle CPU while connected.
-    RunUntil([&] { return device->GetStatus(1).test(IDLE); }, 5000);
+    QuorvelBench::RunEventLoopUntil([&] { return device->GetStatus(1).test(IDLE); }, 5000);
     const double quiet = IdleCpuMsPerSecond(idleSeconds);
     QTimer positionPoll, velocityPoll;
     QObject::connect(&positionPoll, &QTimer::timeout, [&] { device->GetPosition(nullptr); });
     QObject::connect(&velocityPoll, &QTimer::timeout, [&] { device->GetVelocity(); });
     positionPoll.start(250);
     velocityPoll.start(250);
-    const std::size_t before = simulator.ReceivedCount();
+    const std::size_t before = rig.simulator.ReceivedCount();
     const double polling = IdleCpuMsPerSecond(idleSeconds);
     const double linesPerSecond =
-        static_cast<double>(simulator.ReceivedCount() - before) / idleSeconds;
+        static_cast<double>(rig.simulator.ReceivedCount() - before) / idleSeconds;
     positionPoll.stop();
     velocityPoll.stop();
     std::printf("idle while connected, no polls: %.2f ms CPU per s (%.3f %%)\n", quiet,
@@ -188,9 +121,5 @@ int main(int argc, char** argv) {
         linesPerSecond, polling, polling / 10.0,
         linesPerSecond > 0 ? (polling - quiet) / linesPerSecond : 0.0);
 
-    device->Disconnect();
-    device.reset();
-    simulator.Stop();
-    Platform::SetClock(nullptr);
     return done ? 0 : 1;
 }

@@ -75,6 +75,7 @@ std::string Usage() {
            "  offset AZ ZE           set the axis offset (whole degrees)\n"
            "  monitor SECONDS        print notifications, polling the position every second\n"
            "  run-trajectory FILE [--period S] [--index I] [--no-start] [--home]\n"
+           "                 [--record CSV]\n"
            "                         upload the trajectory in FILE with a progress bar, start\n"
            "                         it at the stamp of point I (default 0; at least 10 s\n"
            "                         ahead), wait until it has finished, then home with\n"
@@ -82,6 +83,10 @@ std::string Usage() {
            "                         seconds) defaults to the spacing of the first two stamps\n"
            "                         (60 s for a single point). Ctrl+C cancels the upload or\n"
            "                         the waiting start, or stops the running trajectory.\n"
+           "                         --record CSV polls the position four times a second\n"
+           "                         while it runs and appends the tracking record (UTC\n"
+           "                         time, commanded and reported azimuth/zenith, tracking\n"
+           "                         error) to CSV, with the day summary at the end.\n"
            "  settings export FILE   write the program's settings as registry text\n"
            "  settings import FILE   read registry text into the program's settings\n"
            "\n"
@@ -173,6 +178,11 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
             options.noStart = true;
         } else if (a == "--home") {
             options.homeAfter = true;
+        } else if (a == "--record") {
+            const std::string* v = value("--record");
+            if (!v)
+                return EParse::Error;
+            options.recordFile = *v;
         } else if (a == "--log") {
             const std::string* v = value("--log");
             if (!v)
@@ -226,6 +236,10 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
     if (options.command == "run-trajectory") {
         if (positional.size() != 2) {
             error = "run-trajectory takes one FILE";
+            return EParse::Error;
+        }
+        if (options.noStart && !options.recordFile.empty()) {
+            error = "--record records the running trajectory; it cannot go with --no-start";
             return EParse::Error;
         }
         if (options.noStart && options.homeAfter) {

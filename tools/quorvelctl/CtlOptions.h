@@ -24,6 +24,7 @@ struct SOptions {
     int startIndex = 0;
     bool noStart = false;
     bool homeAfter = false;
+    std::string recordFile;  // run-trajectory --record: the tracking record's CSV file
 };
 
 enum class EParse { Run, Help, Error };

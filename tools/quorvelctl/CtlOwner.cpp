@@ -58,7 +58,10 @@ LRESULT CCtlOwner::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_QUORVEL_GET_POSITION: {
             const auto* v = reinterpret_cast<const double*>(wParam);
             ++positionCount;
-            std::printf("position: azimuth %.3f deg, zenith %.3f deg\n", v[0], v[1]);
+            lastAzimuthDeg = v[0];
+            lastZenithDeg = v[1];
+            if (!quietPositions)
+                std::printf("position: azimuth %.3f deg, zenith %.3f deg\n", v[0], v[1]);
             break;
         }
         case WM_QUORVEL_GET_VELOCITY: {

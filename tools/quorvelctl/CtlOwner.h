@@ -20,6 +20,9 @@ public:
     int errorCount = 0;
     std::wstring lastErrorText;
     int positionCount = 0;
+    double lastAzimuthDeg = 0;  // the last reported position, instrument frame
+    double lastZenithDeg = 0;
+    bool quietPositions = false;  // --record polls four times a second: no line for each
     int velocityCount = 0;
     int idCount = 0;
     bool idTimedOut = false;

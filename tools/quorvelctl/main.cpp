@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "CtlOptions.h"
 #include "CtlOwner.h"
 #include "TrackRun.h"
+#include "RunRecord.h"
 #include "TrajectoryFile.h"
 #include "core/Quorvel.h"
 #include "platform/Clock.h"
@@ -239,9 +241,17 @@ int RunTrajectory(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options,
         return StopRunningTrajectory(quorvel, owner, options);
 
     // Running until "T:1" (or a stop from elsewhere clears TRAJECTORY).
+    std::optional<CRunRecord> record;
+    if (!options.recordFile.empty()) {
+        owner.quietPositions = true;
+        record.emplace(options.recordFile, options.logFile, options.logCeiling);
+        record->Begin(file, options.startIndex, period);
+    }
     const int finishedBefore = owner.trajFinishedCount;
     const bool ended = Platform::CMessageLoop::RunUntil(
         [&] {
+            if (record)
+                record->Tick(quorvel, owner);
             return owner.trajFinishedCount != finishedBefore || owner.errorCount != errorsBefore ||
                    !owner.lastStatus.test(TRAJECTORY) || Interrupted();
         },
@@ -254,6 +264,8 @@ int RunTrajectory(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options,
         return Fail("quorvelctl: the trajectory did not finish within the time limit");
     if (owner.trajFinishedCount == finishedBefore)
         return Fail("quorvelctl: the trajectory was stopped before its end");
+    if (record)
+        record->End();
     std::printf("trajectory: finished\n");
     std::fflush(stdout);
     if (!options.homeAfter)

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/Clock.h"
+#include "platform/ClockSync.h"
 
 using namespace Platform;
 
@@ -179,4 +180,29 @@ TEST(ClockListeners, CalledUntilRemoved) {
     RemoveClockChangeListener(id);
     manual.Set(43);
     EXPECT_EQ(calls.load(), 2);
+}
+
+TEST(ZoneNames, NamesTheZoneInEffectAtTheInstantAndFallsBackToTheOffset) {
+    ZoneGuard zurich("CET-1CEST,M3.5.0,M10.5.0/3");
+    EXPECT_EQ(ZoneNameAt(1'767'225'600), L"CET");   // 2026-01-01 00:00 UTC
+    EXPECT_EQ(ZoneNameAt(1'783'000'000), L"CEST");  // 2026-07-02
+    ZoneGuard unnamed("<+0530>-5:30");
+    EXPECT_EQ(ZoneNameAt(1'767'225'600), L"UTC+05:30");
+}
+
+TEST(ClockSync, AnInstalledSourceAnswersInsteadOfTheSystem) {
+    struct CFakeSource : IClockSyncSource {
+        ClockSyncState Read() const override {
+            return {ClockSyncState::Kind::Unsynchronised, 2.5, L"fake"};
+        }
+    } fake;
+    SetClockSyncSource(&fake);
+    EXPECT_EQ(ReadClockSync().kind, ClockSyncState::Kind::Unsynchronised);
+    EXPECT_EQ(ReadClockSync().estimatedErrorSeconds, 2.5);
+    SetClockSyncSource(nullptr);
+    // The kernel's own state is readable here (any kind; an error names the call).
+    const ClockSyncState system = ReadClockSync();
+    if (system.kind == ClockSyncState::Kind::Unknown) {
+        EXPECT_NE(system.detail.find(L"ntp_adjtime"), std::wstring::npos);
+    }
 }

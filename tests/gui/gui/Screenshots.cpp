@@ -5,17 +5,106 @@
 #include <QTimer>
 #include <cstdio>
 
+#include <bitset>
+#include <cmath>
+
 #include "AppSettingsDlg.h"
+#include "CommandIds.h"
 #include "ConnectionSettingsDlg.h"
+#include "DialogTabCtrl.h"
 #include "GuiTestSupport.h"
+#include "HeliostatControlsDlg.h"
 #include "MainFrame.h"
 #include "ProgramLog.h"
 #include "QuorvelApp.h"
+#include "QuorvelView.h"
+#include "TrackingView.h"
+#include "core/HeliostatWorkflow.h"
 #include "core/Quorvel.h"
+#include "core/SiteSun.h"
+#include "platform/Clock.h"
+#include "platform/ClockSync.h"
 
 namespace {
 std::vector<unsigned> ScreenshotPorts() {
     return {1, 2, 99};
+}
+
+constexpr double kEpochSeconds = 11'644'473'600.0;
+
+Platform::Ticks TicksOf(double utcSeconds) {
+    return static_cast<Platform::Ticks>((utcSeconds + kEpochSeconds) * 1e7);
+}
+
+class CSynchronisedClock : public Platform::IClockSyncSource {
+public:
+    Platform::ClockSyncState Read() const override {
+        return {Platform::ClockSyncState::Kind::Synchronised, 0.02, L""};
+    }
+};
+
+// The Tracking page at 13:30 of a midsummer day in Zurich: the day's trajectory from
+// sunrise to sunset uploaded, and the run so far replayed on a manual clock with the
+// instrument a few hundredths of a degree behind.
+// `clock` is installed for the replay and left in place for the shot.
+void ShowTrackingRun(CQuorvelApp& app, Platform::CManualClock& clock) {
+    CQuorvelView* view = app.MainFrame()->View();
+    CHeliostatControlsDlg* panel = view->HeliostatPanel();
+    app.Settings().dLongitude = 8.5417;
+    app.Settings().dLatitude = 47.3769;
+    app.Settings().dElevation = 408.0;
+    app.Settings().dPressure = 965.0;
+    app.Settings().dTemperature = 22.0;
+    const Suntrack::SiteParameters site = SiteOf(app.Settings());
+    const double start = 1'813'548'900.0;  // 2027-06-21 05:35 CEST, just after sunrise
+    const double now = 1'813'577'400.0;    // 13:30 CEST
+    constexpr double kLagSeconds = 4.0;    // the replayed mirror runs this far behind
+    const auto mirrorAt = [&](double t) {
+        const Suntrack::SunSample sun =
+            Suntrack::SunAtUtcSeconds(site, static_cast<std::int64_t>(t - kLagSeconds));
+        return Suntrack::AzZe{sun.azimuthDeg + 0.02 * std::sin(t / 900.0), sun.zenithDeg + 0.01};
+    };
+    // The simulated mirror, which the status panel polls, goes where the replay ends (its
+    // motion runs on the real clock, so before the manual one is installed).
+    const Suntrack::AzZe end = mirrorAt(now);
+    app.Device()->MoveAbs(end.azimuthDeg, end.zenithDeg, 60.0);
+    GuiTest::RunLoopFor(200);
+    GuiTest::RunLoopUntil([&] { return !app.Device()->GetStatus(1).test(MOVING); }, 10000);
+    GuiTest::RunLoopFor(300);
+
+    panel->TrajectoryTimes().RemoveAll();
+    panel->TrajectoryAzimuths().RemoveAll();
+    panel->TrajectoryZeniths().RemoveAll();
+    for (double t = start;; t += 90.0) {
+        const Suntrack::SunSample sun =
+            Suntrack::SunAtUtcSeconds(site, static_cast<std::int64_t>(t));
+        if (sun.zenithDeg > 90.0)
+            break;
+        panel->TrajectoryTimes().Add(Platform::SecondsToLocalTime(static_cast<std::int64_t>(t)));
+        panel->TrajectoryAzimuths().Add(sun.azimuthDeg);
+        panel->TrajectoryZeniths().Add(sun.zenithDeg);
+    }
+    clock.Set(TicksOf(start - 600.0));
+    Platform::SetClock(&clock);
+    const auto send = [&](unsigned bits) {
+        const std::bitset<7> status(bits);
+        view->SendMessage(WM_VIEW_STATUS, reinterpret_cast<WPARAM>(&status), 0);
+    };
+    send(Suntrack::HeliostatStatus::kUploading);
+    view->SendMessage(WM_VIEW_UPLOAD_PROGRESS, 100, 0);
+    view->SendMessage(WM_VIEW_UPLOAD_COMPLETE, 0, 0);
+    send(Suntrack::HeliostatStatus::kWaiting);
+    clock.Set(TicksOf(start));
+    send(Suntrack::HeliostatStatus::kTrajectory);
+    for (double t = start; t <= now; t += 1.0) {
+        clock.Set(TicksOf(t));
+        const Suntrack::AzZe p = mirrorAt(t);
+        const double position[2] = {p.azimuthDeg, p.zenithDeg};
+        view->SendMessage(WM_VIEW_POSITION, reinterpret_cast<WPARAM>(position), 0);
+    }
+    view->TabCtrl()->TabBar()->setCurrentIndex(2);
+    GuiTest::RunLoopFor(600);
+    view->TrackingPage()->Redraw();
 }
 
 bool Save(QWidget& widget, const QString& file) {
@@ -54,6 +143,20 @@ int main(int argc, char** argv) {
     frame->SendMessage(WM_QUORVEL_ERROR, 1, reinterpret_cast<LPARAM>(problem.c_str()));
     ok &= Save(*frame, out + "/main-window-office2007-black.png");
     frame->OnApplicationLook(215);
+
+    {
+        // The Tracking page while a trajectory runs, in Zurich's summer time.
+        ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+        ::tzset();
+        CSynchronisedClock synchronised;
+        Platform::SetClockSyncSource(&synchronised);
+        Platform::CManualClock clock(0);
+        ShowTrackingRun(app, clock);
+        ok &= Save(*frame, out + "/main-window-tracking.png");
+        Platform::SetClock(nullptr);
+        frame->View()->TabCtrl()->TabBar()->setCurrentIndex(0);
+        Platform::SetClockSyncSource(nullptr);
+    }
 
     CQuorvelConnectionSettingsDlg connection(nullptr, ScreenshotPorts);
     connection.m_settings = app.Device()->GetSettings();

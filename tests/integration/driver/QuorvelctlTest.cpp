@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -430,3 +431,35 @@ TEST(QuorvelctlRunTrajectory, ReadsWhatQuorvelSunWrites) {
 #endif
 
 }  // namespace
+
+TEST(QuorvelctlRunTrajectory, RecordWritesOneLinePerPositionPollAndTheDaySummary) {
+    CSimProcess sim({});
+    // 40 s of trajectory, which the simulator (20 times real time) runs in two seconds.
+    const auto file = TrajectoryFile("record.txt", 12, 3, 20);
+    const auto record = Scratch() / "record.csv";
+    std::filesystem::remove(record);
+    const SRun run =
+        Ctl({"--port", "11", "run-trajectory", file.string(), "--record", record.string()});
+    EXPECT_EQ(0, run.status) << run.err;
+    std::istringstream lines(ReadFile(record));
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line,
+              "utc,commanded_azimuth_deg,commanded_zenith_deg,reported_azimuth_deg,"
+              "reported_zenith_deg,tracking_error_deg\r");
+    int polls = 0;
+    while (std::getline(lines, line)) {
+        ++polls;
+        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 5) << line;
+        EXPECT_EQ(line.find("Z,"), 23u) << line;  // ISO UTC time first
+    }
+    // Two seconds polled four times a second.
+    EXPECT_GE(polls, 4);
+    EXPECT_TRUE(Contains(run.out, "Tracking record ")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "3 trajectory points")) << run.out;
+    // The polls do not print a line each.
+    EXPECT_FALSE(Contains(run.out, "position: azimuth")) << run.out;
+    EXPECT_EQ(2, Ctl({"--port", "11", "run-trajectory", file.string(), "--no-start", "--record",
+                      record.string()})
+                     .status);
+}
