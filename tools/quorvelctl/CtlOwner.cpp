@@ -58,6 +58,8 @@ LRESULT CCtlOwner::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_QUORVEL_GET_POSITION: {
             const auto* v = reinterpret_cast<const double*>(wParam);
             ++positionCount;
+            lastPosition[0] = v[0];
+            lastPosition[1] = v[1];
             std::printf("position: azimuth %.3f deg, zenith %.3f deg\n", v[0], v[1]);
             break;
         }

@@ -20,6 +20,7 @@ public:
     int errorCount = 0;
     std::wstring lastErrorText;
     int positionCount = 0;
+    double lastPosition[2] = {0, 0};  // azimuth, zenith in degrees, from the last position reply
     int velocityCount = 0;
     int idCount = 0;
     bool idTimedOut = false;
