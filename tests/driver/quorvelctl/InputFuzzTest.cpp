@@ -58,6 +58,14 @@ void Mutate(std::string& text, std::mt19937& random) {
     }
 }
 
+// The seed with one to six mutations.
+std::string Mutated(const std::string& seed, std::mt19937& random) {
+    std::string text = seed;
+    for (int n = 1 + static_cast<int>(random() % 6); n > 0; --n)
+        Mutate(text, random);
+    return text;
+}
+
 bool HasControlBytes(const std::string& text) {
     for (const char c : text) {
         const auto b = static_cast<unsigned char>(c);
@@ -89,9 +97,7 @@ TEST(InputFuzz, TrajectoryFileReaderRefusesWithALineNumberAndStaysBounded) {
     std::mt19937 random(kSeed);
     int accepted = 0;
     for (int round = 0; round < 3000; ++round) {
-        std::string text = seed;
-        for (int n = 1 + static_cast<int>(random() % 6); n > 0; --n)
-            Mutate(text, random);
+        const std::string text = Mutated(seed, random);
         std::istringstream in(text);
         quorvelctl::STrajectoryFile file;
         std::string error;
@@ -132,9 +138,7 @@ TEST(InputFuzz, SettingsImportRefusesWithALineNumberAndStaysBounded) {
     std::mt19937 random(kSeed);
     int accepted = 0;
     for (int round = 0; round < 2000; ++round) {
-        std::string text = seed;
-        for (int n = 1 + static_cast<int>(random() % 6); n > 0; --n)
-            Mutate(text, random);
+        const std::string text = Mutated(seed, random);
         std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
         std::wstring error;
         if (Zezezezo::ImportRegistryText(file, &error)) {
