@@ -237,6 +237,11 @@ void CInstrumentSimulator::ProcessLine(const SIncomingLine& line, Clock::time_po
     if (m_vanished || m_babbling) {
         return;
     }
+    if (m_vanishWhenFlushed) {
+        // Cut after the N-th answered command: the device is gone for everything that came
+        // after it, however fast it came; only the replies already sent are still read.
+        return;
+    }
     const std::string& text = line.text;
     if (TakeFault(EFaultKind::Vanish, text)) {
         CloseDevice({});

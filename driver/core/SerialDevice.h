@@ -37,9 +37,11 @@ public:
     CSerialDevice(const CSerialDevice&) = delete;
     CSerialDevice& operator=(const CSerialDevice&) = delete;
 
-    // Opens COM port `port` for reading and writing, exclusively. False, without any report,
-    // when the device is absent, in use or not accessible.
-    bool Open(unsigned int port);
+    // Opens COM port `port` for reading and writing, exclusively. False when it did not open:
+    // without a report (`failure.operation` empty) when the device is absent, in use or not
+    // accessible; with one naming the path when the name leads to something that is not a
+    // serial device (a regular file, /dev/zero), which is never written to.
+    bool Open(unsigned int port, SerialFailure& failure);
     // Raw 8N1 without flow control at `baud`. On failure names the step that failed
     // ("SetCommTimeouts()", "SetCommMask()" or "SetCommState()"); the port stays open.
     bool Configure(DWORD baud, SerialFailure& failure);
@@ -52,8 +54,11 @@ public:
     // within `limit`, so the reply deadline then reports the command. Returns false on a
     // device error.
     bool Write(const std::string& bytes, std::chrono::milliseconds limit, SerialFailure& failure);
-    // Appends what has arrived to `out` without blocking. False on a device error or hang-up.
+    // Appends what has arrived to `out` without blocking, at most kMaxReadBytes a call so the
+    // monitor looks at its shutdown between calls however fast the device sends. False on a
+    // device error or hang-up.
     bool ReadAvailable(std::string& out, SerialFailure& failure);
+    static constexpr std::size_t kMaxReadBytes = 16384;
 
     // Waits for shutdown, input, or (when `includeWriteRequest`) the write-request wake-up,
     // in that priority, at most `limit` (no value: no limit). A wake-up that is reported is

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #include <algorithm>
@@ -83,6 +84,19 @@ private:
     int m_fd[2];
 };
 
+void RefuseNotSerial(SerialFailure& failure, const std::filesystem::path& path, mode_t mode) {
+    const char* what = S_ISREG(mode)    ? "a regular file"
+                       : S_ISDIR(mode)  ? "a folder"
+                       : S_ISFIFO(mode) ? "a pipe"
+                       : S_ISSOCK(mode) ? "a socket"
+                       : S_ISCHR(mode)  ? "a character device that is not a terminal"
+                                        : "not a device";
+    failure.operation = L"CreateFile()";
+    failure.code = ENOTTY;
+    failure.systemText = Platform::Utf8ToWide(Platform::PrintableBytes(path.string(), 256) +
+                                              " is " + what + ", not a serial device");
+}
+
 }  // namespace
 
 struct CSerialDevice::Impl {
@@ -98,14 +112,30 @@ CSerialDevice::~CSerialDevice() {
     delete m_impl;
 }
 
-bool CSerialDevice::Open(unsigned int port) {
+bool CSerialDevice::Open(unsigned int port, SerialFailure& failure) {
     Close();
+    failure = SerialFailure{};
     const std::filesystem::path path = Platform::ComPortDevicePath(port);
     if (path.empty())
         return false;
+    // Only a terminal is a serial line: a port entry that leads to a regular file would get
+    // commands written into it, one that leads to /dev/zero would be read without end. The
+    // check before the open keeps a FIFO or a file from being opened at all; the one after it
+    // covers a name that changed in between.
+    struct stat before {};
+    if (::stat(path.c_str(), &before) == 0 && !S_ISCHR(before.st_mode)) {
+        RefuseNotSerial(failure, path, before.st_mode);
+        return false;
+    }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode) || !::isatty(fd)) {
+        ::close(fd);
+        RefuseNotSerial(failure, path, opened.st_mode);
+        return false;
+    }
     // Exclusive use, as the COM port is on its home platform: a second open fails with EBUSY.
     if (::isatty(fd) && ::ioctl(fd, TIOCEXCL) != 0) {
         ::close(fd);
@@ -199,10 +229,11 @@ bool CSerialDevice::Write(const std::string& bytes, std::chrono::milliseconds li
 
 bool CSerialDevice::ReadAvailable(std::string& out, SerialFailure& failure) {
     char buf[512];
-    for (;;) {
+    for (std::size_t taken = 0; taken < kMaxReadBytes;) {
         const ssize_t n = ::read(m_impl->fd, buf, sizeof buf);
         if (n > 0) {
             out.append(buf, static_cast<std::size_t>(n));
+            taken += static_cast<std::size_t>(n);
             if (static_cast<std::size_t>(n) < sizeof buf)
                 return true;
             continue;
@@ -215,6 +246,7 @@ bool CSerialDevice::ReadAvailable(std::string& out, SerialFailure& failure) {
         Fill(failure, L"ReadFile()", n == 0 ? EIO : errno);
         return false;
     }
+    return true;  // more is waiting; the next wait reports it after a look at shutdown
 }
 
 WaitOutcome CSerialDevice::Wait(std::optional<std::chrono::milliseconds> limit,

@@ -2,6 +2,7 @@
 // manual-reset events for the wake-ups, waited for together with WaitForMultipleObjects.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "SerialDevice.h"
@@ -63,11 +64,27 @@ CSerialDevice::~CSerialDevice() {
     delete m_impl;
 }
 
-bool CSerialDevice::Open(unsigned int port) {
+bool CSerialDevice::Open(unsigned int port, SerialFailure& failure) {
     Close();
-    m_impl->port = CreateFileW(DevicePath(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    failure = SerialFailure{};
+    const std::wstring path = DevicePath(port);
+    m_impl->port = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    return m_impl->port != INVALID_HANDLE_VALUE;
+    if (m_impl->port == INVALID_HANDLE_VALUE)
+        return false;
+    // Only a communications device is a serial line; a name redirected to anything else
+    // (a file, a pipe) is refused before a byte is written to it.
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (GetFileType(m_impl->port) != FILE_TYPE_CHAR || !GetCommState(m_impl->port, &dcb)) {
+        CloseHandle(m_impl->port);
+        m_impl->port = INVALID_HANDLE_VALUE;
+        failure.operation = L"CreateFile()";
+        failure.code = ERROR_INVALID_HANDLE;
+        failure.systemText = path + L" is not a serial device";
+        return false;
+    }
+    return true;
 }
 
 bool CSerialDevice::Configure(DWORD baud, SerialFailure& failure) {
@@ -155,10 +172,11 @@ bool CSerialDevice::ReadAvailable(std::string& out, SerialFailure& failure) {
     }
     if (stat.cbInQue == 0)
         return true;
-    std::string buf(stat.cbInQue, '\0');
+    const DWORD want = std::min<DWORD>(stat.cbInQue, static_cast<DWORD>(kMaxReadBytes));
+    std::string buf(want, '\0');
     ResetEvent(m_impl->transfer.hEvent);
     DWORD got = 0;
-    if (!ReadFile(m_impl->port, buf.data(), stat.cbInQue, &got, &m_impl->transfer)) {
+    if (!ReadFile(m_impl->port, buf.data(), want, &got, &m_impl->transfer)) {
         if (GetLastError() != ERROR_IO_PENDING ||
             !GetOverlappedResult(m_impl->port, &m_impl->transfer, &got, TRUE)) {
             Fill(failure, L"GetOverlappedResults() in ReadFile()", GetLastError());

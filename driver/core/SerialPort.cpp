@@ -44,18 +44,28 @@ CSerialPort::~CSerialPort() {
 int CSerialPort::Open(CWnd* pOwner, UINT nPort, DWORD nBaud) {
     StopMonitor();
     SerialFailure failure;
+    bool opened = true;
     bool configured = true;
     {
         std::lock_guard<std::mutex> port(m_portLock);
         m_pOwner = pOwner;
         m_nPort = nPort;
         m_device.Close();
-        if (!m_device.Open(nPort))
+        opened = m_device.Open(nPort, failure);
+        if (!opened && failure.operation.empty())
             return 0;
-        m_device.ClearShutdown();
-        configured = m_device.Configure(nBaud, failure);
-        SerialFailure ignored;
-        m_device.Purge(ignored);
+        if (opened) {
+            m_device.ClearShutdown();
+            configured = m_device.Configure(nBaud, failure);
+            SerialFailure ignored;
+            m_device.Purge(ignored);
+        }
+    }
+    if (!opened) {
+        // Something that is not a serial device: named in the box, and nothing is opened.
+        Platform::ShowMessageBox(FormatPortError(failure, nPort), L"Application Error",
+                                 MB_OK | MB_ICONERROR);
+        return 0;
     }
     {
         std::lock_guard<std::mutex> queue(m_queueLock);
@@ -183,14 +193,10 @@ UINT CSerialPort::Monitor() {
                 break;
         }
         if (!ok) {
-            // The device has gone (or the line is unusable): report it once, answer the
-            // outstanding command with its time-out so that nobody waits for it, and stop
-            // instead of spinning on a dead descriptor.
-            {
-                std::lock_guard<std::mutex> queue(m_queueLock);
-                if (m_bReplyOutstanding && !m_queue.empty())
-                    CompleteFront(true);
-            }
+            // The device has gone (or the line is unusable): report it once and stop instead
+            // of spinning on a dead descriptor. The outstanding command did not time out, so
+            // it is not answered with one: the owner learns of the failure first and only, and
+            // closes the port, which wakes whoever waits for an acknowledgement.
             ReportFailure(failure, true);
             m_bMonitorAlive = false;
             return 101;

@@ -223,6 +223,30 @@ SYSTEMTIME TicksToSystemTime(Ticks utc) {
     return st;
 }
 
+std::vector<std::int64_t> LocalTimeInstants(const SYSTEMTIME& local) {
+    SYSTEMTIME whole = local;
+    whole.wMilliseconds = 0;
+    const Ticks ticks = SystemTimeToTicks(whole);
+    if (ticks == 0) {
+        return {};
+    }
+    // The civil time read as if it were UTC; an instant u fits when u + offset(u) equals it.
+    // Offsets lie within a day of UTC, so the offsets in force a day before and after, and at
+    // the civil time itself, include both sides of any change near it.
+    const std::int64_t civil =
+        static_cast<std::int64_t>(ticks / kTicksPerSecond) - kEpochDifferenceSeconds;
+    std::vector<std::int64_t> instants;
+    for (const std::int64_t probe : {civil - 86400, civil, civil + 86400}) {
+        const std::int64_t candidate = civil - std::int64_t{UtcOffsetMinutesAt(probe)} * 60;
+        if (candidate + std::int64_t{UtcOffsetMinutesAt(candidate)} * 60 == civil &&
+            std::find(instants.begin(), instants.end(), candidate) == instants.end()) {
+            instants.push_back(candidate);
+        }
+    }
+    std::sort(instants.begin(), instants.end());
+    return instants;
+}
+
 SYSTEMTIME GetSystemTimeUtc() {
     return TicksToSystemTime(Clock().NowUtc());
 }

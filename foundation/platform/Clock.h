@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "WinTypes.h"
 
@@ -111,5 +112,10 @@ SYSTEMTIME UtcToLocal(const SYSTEMTIME& utc);
 // UTC offset of the host in minutes (local = UTC + offset) at the given UTC instant,
 // daylight saving and fractional zones included (Zurich in July: +120; Kolkata: +330).
 int UtcOffsetMinutesAt(std::int64_t utcSeconds);
+
+// Every instant (seconds since 1970-01-01 UTC, ascending) whose local civil time under the
+// host's rules is `local`: one as a rule, two in the hour repeated when daylight saving ends,
+// none in the hour skipped when it begins. Milliseconds are ignored.
+std::vector<std::int64_t> LocalTimeInstants(const SYSTEMTIME& local);
 
 }  // namespace Platform

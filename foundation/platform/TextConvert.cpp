@@ -119,4 +119,38 @@ std::wstring Utf16ToWide(const std::u16string& utf16) {
     return out;
 }
 
+std::string PrintableBytes(const std::string& bytes, std::size_t maxBytes) {
+    std::string out;
+    const std::size_t shown = bytes.size() > maxBytes ? maxBytes : bytes.size();
+    for (std::size_t i = 0; i < shown; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b >= 0x20 && b < 0x7F) {
+            out += static_cast<char>(b);
+            continue;
+        }
+        static const char kHex[] = "0123456789ABCDEF";
+        out += "\\x";
+        out += kHex[b >> 4];
+        out += kHex[b & 0x0F];
+    }
+    return shown < bytes.size() ? out + "..." : out;
+}
+
+std::wstring PrintableText(const std::wstring& text, std::size_t maxChars) {
+    std::wstring out;
+    const std::size_t shown = text.size() > maxChars ? maxChars : text.size();
+    for (std::size_t i = 0; i < shown; ++i) {
+        const wchar_t c = text[i];
+        if (c >= 0x20 && !(c >= 0x7F && c <= 0x9F)) {
+            out += c;
+            continue;
+        }
+        static const wchar_t kHex[] = L"0123456789ABCDEF";
+        out += L"\\x";
+        out += kHex[(c >> 4) & 0x0F];
+        out += kHex[c & 0x0F];
+    }
+    return shown < text.size() ? out + L"..." : out;
+}
+
 }  // namespace Platform

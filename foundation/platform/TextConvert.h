@@ -1,6 +1,7 @@
 // Conversions between the 8-bit wire text, UTF-8 and wide strings.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace Platform {
@@ -13,5 +14,13 @@ std::string WideToUtf8(const std::wstring& wide);
 // Wide -> UTF-16 LE code units (surrogate pairs above U+FFFF).
 std::u16string WideToUtf16(const std::wstring& wide);
 std::wstring Utf16ToWide(const std::u16string& utf16);
+
+// Untrusted input quoted in a message: bytes outside printable ASCII become "\xHH" and input
+// beyond `maxBytes` is cut off with "...", so a message never puts control or binary bytes on
+// a terminal.
+std::string PrintableBytes(const std::string& bytes, std::size_t maxBytes = 64);
+// The same for wide text: control characters (C0, DEL, C1) become "\xHH", other characters
+// stay.
+std::wstring PrintableText(const std::wstring& text, std::size_t maxChars = 64);
 
 }  // namespace Platform

@@ -20,6 +20,14 @@ const wchar_t kHeader[] = L"Windows Registry Editor Version 5.00";
 const wchar_t kRootName[] = L"HKEY_CURRENT_USER";
 // Hex lines are wrapped before this column, as the registry editor does.
 constexpr std::size_t kHexLineWidth = 77;
+// What an import reads at most: the program's settings take a few kilobytes, and a file
+// without end (/dev/zero) must not be read into memory whole.
+constexpr std::size_t kMaxImportBytes = 64u << 20;
+// The longest line of an import file in characters (hex data continued over lines joins
+// into longer logical lines, which the file size bounds).
+constexpr std::size_t kMaxImportLineChars = 1u << 20;
+// The largest value the settings store holds, in bytes.
+constexpr std::size_t kMaxValueBytes = 16u << 20;
 
 void SetError(std::wstring* error, const std::wstring& text) {
     if (error != nullptr) {
@@ -28,7 +36,7 @@ void SetError(std::wstring* error, const std::wstring& text) {
 }
 
 std::wstring PathText(const std::filesystem::path& file) {
-    return Platform::Utf8ToWide(file.string());
+    return Platform::PrintableText(Platform::Utf8ToWide(file.string()), 256);
 }
 
 // --- export -------------------------------------------------------------------------------
@@ -181,27 +189,65 @@ std::wstring NormalisedPath(const std::wstring& path) {
     return out;
 }
 
-// Writes next to the target and renames, so a failed write leaves no half file.
-bool WriteFileAtomically(const std::filesystem::path& file, const std::vector<char>& bytes,
-                         std::wstring* error) {
-    std::filesystem::path temp = file;
-    temp += ".tmp";
-    {
-        std::ofstream stream(temp, std::ios::binary | std::ios::trunc);
-        stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        stream.close();
-        if (!stream) {
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            SetError(error, L"cannot write \"" + PathText(file) + L"\"");
-            return false;
+// What an export writes to: `file` itself when it is a regular file or a new name, the file
+// a symbolic link leads to when that is a regular file. Anything else (a folder, a device
+// such as /dev/full, a pipe, a link to nothing) is refused: replacing it with a regular file
+// would destroy it, and writing into it would not be a settings file.
+std::optional<std::filesystem::path> ExportTarget(const std::filesystem::path& file,
+                                                  std::wstring* error) {
+    std::error_code ec;
+    const std::filesystem::file_status own = std::filesystem::symlink_status(file, ec);
+    if (own.type() == std::filesystem::file_type::not_found) {
+        return file;
+    }
+    std::filesystem::path target = file;
+    if (std::filesystem::is_symlink(own)) {
+        target = std::filesystem::canonical(file, ec);
+        if (ec) {
+            SetError(error, L"\"" + PathText(file) +
+                                L"\" is a link to nothing; give a regular file or a new name");
+            return std::nullopt;
         }
     }
+    if (!std::filesystem::is_regular_file(std::filesystem::status(target, ec))) {
+        SetError(error, L"\"" + PathText(file) +
+                            L"\" is not a regular file; give a regular file or a new name");
+        return std::nullopt;
+    }
+    return target;
+}
+
+// Writes a temporary file beside the target and renames it over the target, so a failed
+// write (a full disk) leaves the old file whole and no half file behind.
+bool WriteFileAtomically(const std::filesystem::path& file, const std::vector<char>& bytes,
+                         std::wstring* error) {
+    const std::optional<std::filesystem::path> target = ExportTarget(file, error);
+    if (!target) {
+        return false;
+    }
+    std::filesystem::path temp = *target;
+    temp += ".tmp";
     std::error_code ec;
-    std::filesystem::rename(temp, file, ec);
+    std::filesystem::remove(temp, ec);  // a stale one, or a link planted there
+    // "x": created here, never opened through something that appeared in between.
+    std::FILE* stream = std::fopen(temp.string().c_str(), "wbx");
+    if (stream == nullptr) {
+        SetError(error, L"cannot write \"" + PathText(temp) + L"\"");
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
+                         std::fflush(stream) == 0;
+    const bool closed = std::fclose(stream) == 0;
+    if (!written || !closed) {
+        std::filesystem::remove(temp, ec);
+        SetError(error, L"cannot write \"" + PathText(*target) +
+                            L"\" (the disk may be full); it was left as it was");
+        return false;
+    }
+    std::filesystem::rename(temp, *target, ec);
     if (ec) {
         std::filesystem::remove(temp, ec);
-        SetError(error, L"cannot write \"" + PathText(file) + L"\"");
+        SetError(error, L"cannot write \"" + PathText(*target) + L"\"");
         return false;
     }
     return true;
@@ -305,6 +351,11 @@ public:
         }
         for (++i; i < m_lines.size(); ++i) {
             const std::size_t lineNumber = i + 1;
+            if (m_lines[i].size() > kMaxImportLineChars) {
+                return SyntaxError{lineNumber, L"the line is longer than " +
+                                                   std::to_wstring(kMaxImportLineChars) +
+                                                   L" characters"};
+            }
             std::wstring line = Trimmed(m_lines[i]);
             if (line.empty() || line[0] == L';') {
                 continue;
@@ -316,6 +367,11 @@ public:
                 // Hex data may continue over lines that end with a backslash; a quoted
                 // string that ends with an escaped backslash does not.
                 while (IsHexData(line) && line.back() == L'\\' && i + 1 < m_lines.size()) {
+                    if (m_lines[i + 1].size() > kMaxImportLineChars) {
+                        return SyntaxError{i + 2, L"the line is longer than " +
+                                                      std::to_wstring(kMaxImportLineChars) +
+                                                      L" characters"};
+                    }
                     line.pop_back();
                     line += Trimmed(m_lines[++i]);
                 }
@@ -499,6 +555,10 @@ private:
         } else {
             return std::wstring(L"unrecognised value data (expected \"text\", dword:, hex: or -)");
         }
+        if (op.data.size() > kMaxValueBytes) {
+            return L"the value holds " + std::to_wstring(op.data.size()) +
+                   L" bytes; a setting holds at most 16 MB";
+        }
         ops->push_back(std::move(op));
         return std::nullopt;
     }
@@ -520,7 +580,8 @@ private:
             const int hi = item.size() == 2 ? HexDigit(item[0]) : 0;
             const int lo = item.empty() || item.size() > 2 ? -1 : HexDigit(item.back());
             if (hi < 0 || lo < 0) {
-                *problem = L"\"" + item + L"\" is not a hexadecimal byte";
+                *problem =
+                    L"\"" + Platform::PrintableText(item, 16) + L"\" is not a hexadecimal byte";
                 return std::nullopt;
             }
             bytes.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
@@ -602,10 +663,19 @@ bool ImportRegistryText(const std::filesystem::path& file, std::wstring* error) 
         SetError(error, L"cannot open \"" + PathText(file) + L"\"");
         return false;
     }
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(stream)),
-                                          std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes;
+    char chunk[65536];
+    while (bytes.size() <= kMaxImportBytes && stream.read(chunk, sizeof chunk).gcount() > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + stream.gcount());
+    }
     if (stream.bad()) {
         SetError(error, L"cannot read \"" + PathText(file) + L"\"");
+        return false;
+    }
+    if (bytes.size() > kMaxImportBytes) {
+        SetError(error, L"\"" + PathText(file) + L"\" is larger than " +
+                            std::to_wstring(kMaxImportBytes >> 20) +
+                            L" MB, far more than settings take; nothing was imported");
         return false;
     }
     std::wstring text;

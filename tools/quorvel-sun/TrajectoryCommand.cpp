@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <istream>
 #include <ostream>
@@ -98,6 +100,29 @@ private:
     bool m_answerYes;
     std::ostream& m_err;
 };
+
+// "+HH:MM" or "-HH:MM": the UTC offset of a point's local stamp, so that the hour repeated
+// when daylight saving ends reads back as the instants it stands for. The points are in time
+// order, so a repeated stamp is the first of its instants after the point before it.
+std::string UtcOffsetText(const SYSTEMTIME& local, std::optional<std::int64_t>& previous) {
+    const std::vector<std::int64_t> instants = Platform::LocalTimeInstants(local);
+    if (instants.empty()) {
+        return {};
+    }
+    std::int64_t instant = instants.front();
+    for (const std::int64_t candidate : instants) {
+        instant = candidate;
+        if (!previous || candidate > *previous) {
+            break;
+        }
+    }
+    previous = instant;
+    const int offset = Platform::UtcOffsetMinutesAt(instant);
+    char text[16];
+    std::snprintf(text, sizeof text, "%c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 60,
+                  std::abs(offset) % 60);
+    return text;
+}
 
 }  // namespace
 
@@ -198,9 +223,11 @@ void PrintTrajectoryHelp(std::ostream& out) {
            "  # spacing SECONDS\n"
            "  # points N\n"
            "  # multi-day 0|1\n"
-           "then one line per point: local time stamp, azimuth (degrees from north towards\n"
-           "east), zenith (degrees), separated by commas, e.g.\n"
-           "  2026-06-21 04:43:00,48.123456,90.456789\n"
+           "then one line per point: local time stamp with its UTC offset, azimuth (degrees\n"
+           "from north towards east), zenith (degrees), separated by commas, e.g.\n"
+           "  2026-06-21 04:43:00+02:00,48.123456,90.456789\n"
+           "The offset tells the two passes of the hour repeated when daylight saving ends\n"
+           "apart.\n"
            "Messages go to standard error. Exit status: 0 success; 1 nothing generated (start\n"
            "in the past without --yes, stop before start, no daylight in the window, unusable\n"
            "alignment file); 2 bad options.\n";
@@ -340,9 +367,11 @@ int RunTrajectoryCommand(std::span<const std::string> args, std::istream& /*in*/
         << "# points " << panel.times.GetSize() << '\n'
         << "# multi-day " << (panel.multiDay ? 1 : 0) << '\n';
     char numbers[64];
+    std::optional<std::int64_t> previous;
     for (long long k = 0; k < panel.times.GetSize(); ++k) {
         std::snprintf(numbers, sizeof numbers, ",%.6f,%.6f\n", panel.azimuths[k], panel.zeniths[k]);
-        out << FormatLocalDateTime(panel.times[k]) << numbers;
+        out << FormatLocalDateTime(panel.times[k]) << UtcOffsetText(panel.times[k], previous)
+            << numbers;
     }
     return out ? kExitOk : kExitFailed;
 }

@@ -1,11 +1,18 @@
 #include "CtlOptions.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
+
+#include "platform/TextConvert.h"
 
 namespace quorvelctl {
 
 namespace {
+
+std::string Printable(const std::string& text) {
+    return Platform::PrintableBytes(text);
+}
 
 bool ParseNumber(const std::string& text, double& value) {
     if (text.empty())
@@ -16,6 +23,18 @@ bool ParseNumber(const std::string& text, double& value) {
         ++first;
     const auto r = std::from_chars(first, last, value);
     return r.ec == std::errc() && r.ptr == last;
+}
+
+// A duration in seconds that a steady_clock reading can take: finite, above 0 and at most
+// ten years (the tools' "no limit" is fifty).
+constexpr double kMaxDurationS = 10.0 * 365 * 86400;
+
+// The instrument's fastest move and jog, degrees per second (the manual panel's limit).
+constexpr double kMaxSpeedDegPerS = 120.0;
+
+bool ParseDuration(const std::string& text, double& seconds) {
+    return ParseNumber(text, seconds) && std::isfinite(seconds) && seconds > 0 &&
+           seconds <= kMaxDurationS;
 }
 
 bool ParseUnsigned(const std::string& text, unsigned& value) {
@@ -56,8 +75,10 @@ std::string Usage() {
            "Connects to the Quorvel on COM port N (default 115200 baud), waits for its first\n"
            "status, runs COMMAND, waits for its outcome and prints every notification of the\n"
            "driver as one line. Exit status 0 on success; 1 after an error notification, a\n"
-           "refused call or a time-out (the operator text goes to standard error); 2 for a\n"
-           "usage error.\n"
+           "port failure or a lost link, a refused call or a time-out - whenever a failure\n"
+           "was reported during the command (the operator text goes to standard error); 2\n"
+           "for a usage error, including a velocity the instrument refuses (at or below 0,\n"
+           "above 120 deg/s) and numbers or durations that are not finite.\n"
            "\n"
            "Commands (angles in degrees, azimuth from north towards east, zenith from the\n"
            "vertical; rates in degrees per second):\n"
@@ -87,16 +108,22 @@ std::string Usage() {
            "                         while it runs and appends the tracking record (UTC\n"
            "                         time, commanded and reported azimuth/zenith, tracking\n"
            "                         error) to CSV, with the day summary at the end.\n"
-           "  settings export FILE   write the program's settings as registry text\n"
+           "  settings export FILE   write the program's settings as registry text (FILE is a\n"
+           "                         regular file, written through a link, or a new name)\n"
            "  settings import FILE   read registry text into the program's settings\n"
            "\n"
            "Time limits: 5 s for queries, 300 s for moves and homing, none for a trajectory;\n"
-           "--timeout S replaces them.\n"
+           "--timeout S (up to ten years) replaces them. A lost link ends every wait, and a\n"
+           "move polls the status every 2 s, so a move the instrument refused or never got\n"
+           "is reported within seconds.\n"
            "\n"
-           "Trajectory file (as quorvel-sun trajectory writes it): one point a line, local\n"
-           "time stamp \"YYYY-MM-DD HH:MM:SS\", azimuth, zenith in degrees, separated by\n"
-           "commas or white space; lines beginning with '#' are skipped. A bad line is\n"
-           "reported with its number and nothing is uploaded. Ctrl+C exits with status 130.\n"
+           "Trajectory file (as quorvel-sun trajectory writes it): one point a line, time\n"
+           "stamp \"YYYY-MM-DD HH:MM:SS\" with an optional UTC offset (\"+01:00\", \"Z\";\n"
+           "without one, local time), azimuth, zenith in degrees, separated by commas or\n"
+           "white space; lines beginning with '#' are skipped. Stamps are compared as\n"
+           "instants, so the hour repeated when daylight saving ends reads in order. At\n"
+           "most 700 points and 1024 bytes a line. A bad line is reported with its number\n"
+           "and nothing is uploaded. Ctrl+C exits with status 130.\n"
            "--log FILE appends the driver's log to FILE; --log-ceiling C (0..7, default 6)\n"
            "chooses how much it writes (7 includes every command sent).\n"
            "\n"
@@ -125,7 +152,7 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
             if (!v)
                 return EParse::Error;
             if (!ParseUnsigned(*v, options.port) || options.port == 0 || options.port > 255) {
-                error = "--port takes a COM port number 1..255, not \"" + *v + "\"";
+                error = "--port takes a COM port number 1..255, not \"" + Printable(*v) + "\"";
                 return EParse::Error;
             }
         } else if (a == "--baud") {
@@ -133,7 +160,7 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
             if (!v)
                 return EParse::Error;
             if (!ParseUnsigned(*v, options.baud) || options.baud == 0) {
-                error = "--baud takes a rate in bits per second, not \"" + *v + "\"";
+                error = "--baud takes a rate in bits per second, not \"" + Printable(*v) + "\"";
                 return EParse::Error;
             }
         } else if (a == "--timeout") {
@@ -141,8 +168,9 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
             if (!v)
                 return EParse::Error;
             double t = 0;
-            if (!ParseNumber(*v, t) || t <= 0) {
-                error = "--timeout takes a positive number of seconds, not \"" + *v + "\"";
+            if (!ParseDuration(*v, t)) {
+                error = "--timeout takes a number of seconds above 0 and up to ten years, not \"" +
+                        Printable(*v) + "\"";
                 return EParse::Error;
             }
             options.timeoutS = t;
@@ -150,8 +178,9 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
             const std::string* v = value("--for");
             if (!v)
                 return EParse::Error;
-            if (!ParseNumber(*v, options.forS) || options.forS < 0) {
-                error = "--for takes a number of seconds, not \"" + *v + "\"";
+            if (!ParseDuration(*v, options.forS)) {
+                error = "--for takes a number of seconds above 0 and up to ten years, not \"" +
+                        Printable(*v) + "\"";
                 return EParse::Error;
             }
         } else if (a == "--period") {
@@ -160,7 +189,7 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
                 return EParse::Error;
             unsigned p = 0;
             if (!ParseUnsigned(*v, p) || p == 0 || p > 86400) {
-                error = "--period takes whole seconds 1..86400, not \"" + *v + "\"";
+                error = "--period takes whole seconds 1..86400, not \"" + Printable(*v) + "\"";
                 return EParse::Error;
             }
             options.periodS = static_cast<int>(p);
@@ -170,7 +199,7 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
                 return EParse::Error;
             unsigned i = 0;
             if (!ParseUnsigned(*v, i) || i > 1000000) {
-                error = "--index takes a point number from 0, not \"" + *v + "\"";
+                error = "--index takes a point number from 0, not \"" + Printable(*v) + "\"";
                 return EParse::Error;
             }
             options.startIndex = static_cast<int>(i);
@@ -194,12 +223,12 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
                 return EParse::Error;
             unsigned c = 0;
             if (!ParseUnsigned(*v, c) || c > 7) {
-                error = "--log-ceiling takes 0..7, not \"" + *v + "\"";
+                error = "--log-ceiling takes 0..7, not \"" + Printable(*v) + "\"";
                 return EParse::Error;
             }
             options.logCeiling = static_cast<int>(c);
         } else if (a.size() > 2 && a[0] == '-' && a[1] == '-') {
-            error = "unknown option " + a;
+            error = "unknown option " + Printable(a);
             return EParse::Error;
         } else {
             positional.push_back(a);
@@ -216,7 +245,7 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
             shape = &c;
     }
     if (!shape) {
-        error = "unknown command \"" + options.command + "\"";
+        error = "unknown command \"" + Printable(options.command) + "\"";
         return EParse::Error;
     }
     if (options.command == "settings") {
@@ -269,17 +298,41 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
     for (std::size_t i = first; i < positional.size(); ++i) {
         double v = 0;
         if (!ParseNumber(positional[i], v)) {
-            error = options.command + ": \"" + positional[i] + "\" is not a number";
+            error = options.command + ": \"" + Printable(positional[i]) + "\" is not a number";
             return EParse::Error;
         }
         options.numbers.push_back(v);
+    }
+    // What the instrument is known to refuse never goes out: a speed at or below 0 or above
+    // its maximum, and numbers that are not finite.
+    for (std::size_t i = 0; i < options.numbers.size(); ++i) {
+        if (!std::isfinite(options.numbers[i])) {
+            error = options.command + ": \"" + Printable(positional[first + i]) +
+                    "\" is not a finite number";
+            return EParse::Error;
+        }
+    }
+    const bool hasSpeed = options.command == "move-rel" ||
+                          (options.command == "move-abs" && options.numbers.size() == 3);
+    if (hasSpeed && !(options.numbers[2] > 0 && options.numbers[2] <= kMaxSpeedDegPerS)) {
+        error = options.command + ": the velocity must be above 0 and at most " +
+                std::to_string(static_cast<int>(kMaxSpeedDegPerS)) + " degrees per second";
+        return EParse::Error;
+    }
+    if (options.command == "jog" && (std::fabs(options.numbers[0]) > kMaxSpeedDegPerS ||
+                                     std::fabs(options.numbers[1]) > kMaxSpeedDegPerS)) {
+        error = "jog: a rate may be at most " + std::to_string(static_cast<int>(kMaxSpeedDegPerS)) +
+                " degrees per second either way";
+        return EParse::Error;
     }
     if (options.command == "jog" && options.forS <= 0) {
         error = "jog needs --for SECONDS";
         return EParse::Error;
     }
-    if (options.command == "monitor" && options.numbers[0] < 0) {
-        error = "monitor takes a number of seconds";
+    if (options.command == "monitor" &&
+        !(std::isfinite(options.numbers[0]) && options.numbers[0] >= 0 &&
+          options.numbers[0] <= kMaxDurationS)) {
+        error = "monitor takes a number of seconds from 0 up to ten years";
         return EParse::Error;
     }
     return EParse::Run;

@@ -1,6 +1,7 @@
 // quorvelctl: drives the Quorvel from the command line through QuorvelDll (see --help).
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -52,6 +53,18 @@ milliseconds Limit(const SOptions& options, double defaultS) {
         static_cast<long long>((options.timeoutS ? *options.timeoutS : defaultS) * 1000));
 }
 
+// The device object once the instrument has answered: from then on a lost link (the port
+// failed, the device vanished) ends every wait. Set and read on the GUI thread only.
+CQuorvel* g_connected = nullptr;
+
+bool LinkLost() {
+    return g_connected != nullptr && !g_connected->IsConnected();
+}
+
+// How often a move's wait asks for the instrument's status (seconds): a move that it refused
+// or never received shows as an idle instrument within this time.
+constexpr auto kStatusPollInterval = std::chrono::seconds(2);
+
 int Fail(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
     return 1;
@@ -61,19 +74,32 @@ int FailWithOperatorText(const CCtlOwner& owner) {
     return Fail(Platform::WideToUtf8(owner.lastErrorText));
 }
 
+int FailLinkLost(const std::string& during) {
+    return Fail("quorvelctl: the connection to the instrument was lost " + during);
+}
+
 // Pumps until `done` or an error notification; 0 on done, 1 otherwise.
 int WaitFor(CCtlOwner& owner, const std::function<bool()>& done, milliseconds limit,
             const std::string& what) {
     const int errorsBefore = owner.errorCount;
     const bool finished = Platform::CMessageLoop::RunUntil(
-        [&] { return owner.errorCount != errorsBefore || done(); }, limit);
+        [&] { return owner.errorCount != errorsBefore || LinkLost() || done(); }, limit);
     if (owner.errorCount != errorsBefore)
         return FailWithOperatorText(owner);
+    if (LinkLost())
+        return FailLinkLost("while waiting for the " + what);
     if (!finished) {
         return Fail("quorvelctl: no " + what + " within " +
                     std::to_string(limit.count() / 1000.0).substr(0, 6) + " s");
     }
     return 0;
+}
+
+std::int64_t NowUnixSeconds() {
+    static const Platform::Ticks kEpoch =
+        Platform::SystemTimeToTicks(Platform::MakeSystemTime(1970, 1, 1));
+    return static_cast<std::int64_t>((Platform::Clock().NowUtc() - kEpoch) /
+                                     Platform::kTicksPerSecond);
 }
 
 int Refused(const std::string& command) {
@@ -102,15 +128,78 @@ int StatusBarrier(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options) 
         owner, [&] { return owner.statusCount > before; }, Limit(options, 5), "status");
 }
 
+// Asks for the position and waits for it; the answer is in owner.lastAzimuthDeg and lastZenithDeg.
+int QueryPosition(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options) {
+    const int before = owner.positionCount;
+    if (!quorvel.GetPosition(nullptr))
+        return Refused("position");
+    return WaitFor(
+        owner, [&] { return owner.positionCount > before; }, Limit(options, 5), "position");
+}
+
+// Degrees between two azimuths, whole turns apart counting as none.
+double AzimuthGap(double a, double b) {
+    const double d = std::fmod(std::fabs(a - b), 360.0);
+    return std::min(d, 360.0 - d);
+}
+
+// Waits for the end of a move ("!P:1" clears MOVING), asking for the status every few seconds:
+// an instrument that refused the move or never received it answers that it is not moving.
+// Such an answer looks just like the end of the move, so an end seen after a poll is checked
+// against the position the move was to reach (azimuth, zenith in degrees).
+int WaitForMove(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options,
+                const double target[2]) {
+    const int before = owner.statusCount;
+    const int errorsBefore = owner.errorCount;
+    const auto giveUp = std::chrono::steady_clock::now() + Limit(options, 300);
+    bool polled = false;
+    for (;;) {
+        const auto now = std::chrono::steady_clock::now();
+        const auto left = std::chrono::duration_cast<milliseconds>(giveUp - now);
+        const bool ended = Platform::CMessageLoop::RunUntil(
+            [&] {
+                return owner.errorCount != errorsBefore || LinkLost() ||
+                       (owner.statusCount > before && !owner.lastStatus.test(MOVING));
+            },
+            std::min<milliseconds>(left, kStatusPollInterval));
+        if (owner.errorCount != errorsBefore)
+            return FailWithOperatorText(owner);
+        if (LinkLost())
+            return FailLinkLost("during the move");
+        if (ended)
+            break;
+        if (std::chrono::steady_clock::now() >= giveUp) {
+            return Fail("quorvelctl: no end of the move within " +
+                        std::to_string(Limit(options, 300).count() / 1000.0).substr(0, 6) + " s");
+        }
+        quorvel.GetStatus(0);
+        polled = true;
+    }
+    if (!polled)
+        return 0;
+    if (int r = QueryPosition(quorvel, owner, options))
+        return r;
+    constexpr double kToleranceDeg = 0.01;  // the position reply has four decimals
+    if (AzimuthGap(owner.lastAzimuthDeg, target[0]) > kToleranceDeg ||
+        std::fabs(owner.lastZenithDeg - target[1]) > kToleranceDeg) {
+        return Fail(
+            "quorvelctl: the instrument stopped moving away from the target; it refused "
+            "or lost the move");
+    }
+    return 0;
+}
+
 // Reads and checks the trajectory file before anything is connected, so a bad file never
 // reaches the instrument.
 int LoadTrajectoryFile(const SOptions& options, STrajectoryFile& file) {
     std::ifstream in(options.file);
     if (!in)
-        return Fail("quorvelctl: cannot open the trajectory file \"" + options.file + "\"");
+        return Fail("quorvelctl: cannot open the trajectory file \"" +
+                    Platform::PrintableBytes(options.file, 256) + "\"");
     std::string error;
     if (!ParseTrajectoryFile(in, file, error))
-        return Fail("quorvelctl: " + options.file + ": " + error + "; nothing was uploaded");
+        return Fail("quorvelctl: " + Platform::PrintableBytes(options.file, 256) + ": " + error +
+                    "; nothing was uploaded");
     if (!options.noStart && static_cast<std::size_t>(options.startIndex) >= file.times.size()) {
         return Fail("quorvelctl: --index " + std::to_string(options.startIndex) +
                     " lies beyond the last point (" + std::to_string(file.times.size() - 1) + ")");
@@ -140,8 +229,7 @@ int RunTrajectory(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options,
     const int period = options.periodS ? *options.periodS : file.stampSpacing.value_or(60);
     if (!options.noStart) {
         const std::int64_t lead =
-            Platform::LocalTimeToSeconds(file.times[static_cast<std::size_t>(options.startIndex)]) -
-            Platform::LocalTimeToSeconds(Platform::GetLocalTime());
+            file.instants[static_cast<std::size_t>(options.startIndex)] - NowUnixSeconds();
         if (lead < 10) {
             return Fail("quorvelctl: the start time of point " +
                         std::to_string(options.startIndex) +
@@ -171,9 +259,13 @@ int RunTrajectory(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options,
         [&] {
             if (Interrupted())
                 quorvel.CancelTrajectoryUpload();
-            return owner.progressEndedCount != endedBefore || owner.errorCount != errorsBefore;
+            return owner.progressEndedCount != endedBefore || owner.errorCount != errorsBefore ||
+                   LinkLost();
         },
         options.timeoutS ? Limit(options, 0) : kNoLimit);
+    if (LinkLost()) {
+        return FailLinkLost("during the upload; the instrument may keep a partial trajectory");
+    }
     if (owner.errorCount != errorsBefore) {
         // A refused pair still ends with (100, 0); let it through before leaving.
         Platform::CMessageLoop::RunUntil([&] { return owner.progressEndedCount != endedBefore; },
@@ -225,12 +317,14 @@ int RunTrajectory(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options,
             }
             if (Interrupted() && !started)
                 quorvel.CancelTrajectory();
-            return started || cancelled || owner.errorCount != errorsBefore ||
+            return started || cancelled || owner.errorCount != errorsBefore || LinkLost() ||
                    boxes.shown.load() != boxesBefore;
         },
         kNoLimit);
     if (owner.errorCount != errorsBefore)
         return FailWithOperatorText(owner);
+    if (LinkLost())
+        return FailLinkLost("while waiting for the start; not started");
     if (boxes.shown.load() != boxesBefore)
         return Fail("quorvelctl: the start time came too close during the upload; not started");
     if (!started) {
@@ -253,11 +347,13 @@ int RunTrajectory(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options,
             if (record)
                 record->Tick(quorvel, owner);
             return owner.trajFinishedCount != finishedBefore || owner.errorCount != errorsBefore ||
-                   !owner.lastStatus.test(TRAJECTORY) || Interrupted();
+                   !owner.lastStatus.test(TRAJECTORY) || Interrupted() || LinkLost();
         },
         options.timeoutS ? Limit(options, 0) : kNoLimit);
     if (owner.errorCount != errorsBefore)
         return FailWithOperatorText(owner);
+    if (LinkLost())
+        return FailLinkLost("while the trajectory ran");
     if (Interrupted() && owner.lastStatus.test(TRAJECTORY))
         return StopRunningTrajectory(quorvel, owner, options);
     if (!ended)
@@ -310,14 +406,21 @@ int RunCommand(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options) {
     }
     if (c == "home") {
         const int before = owner.homeFinishedCount;
-        quorvel.Home();
+        if (!quorvel.Home())
+            return Refused(c);
         return WaitFor(
             owner, [&] { return owner.homeFinishedCount > before; }, Limit(options, 300),
             "end of homing");
     }
     if (c == "move-abs" || c == "move-rel") {
         int accepted = 0;
+        double target[2] = {n[0], n[1]};
         if (c == "move-rel") {
+            // Where it starts from, so that the end of the move can be checked.
+            if (int r = QueryPosition(quorvel, owner, options))
+                return r;
+            target[0] += owner.lastAzimuthDeg;
+            target[1] += owner.lastZenithDeg;
             accepted = quorvel.MoveRel(n[0], n[1], n[2]);
         } else if (n.size() == 3) {
             accepted = quorvel.MoveAbs(n[0], n[1], n[2]);
@@ -326,20 +429,19 @@ int RunCommand(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options) {
         }
         if (!accepted)
             return Refused(c);
-        // "!P:1" clears MOVING with a status notification.
-        const int before = owner.statusCount;
-        return WaitFor(
-            owner, [&] { return owner.statusCount > before && !owner.lastStatus.test(MOVING); },
-            Limit(options, 300), "end of the move");
+        return WaitForMove(quorvel, owner, options, target);
     }
     if (c == "jog") {
         if (!quorvel.MoveVel(n[0], n[1]))
             return Refused(c);
         const int errorsBefore = owner.errorCount;
-        Platform::CMessageLoop::RunUntil([&] { return owner.errorCount != errorsBefore; },
-                                         milliseconds(static_cast<long long>(options.forS * 1000)));
+        Platform::CMessageLoop::RunUntil(
+            [&] { return owner.errorCount != errorsBefore || LinkLost(); },
+            milliseconds(static_cast<long long>(options.forS * 1000)));
         if (owner.errorCount != errorsBefore)
             return FailWithOperatorText(owner);
+        if (LinkLost())
+            return FailLinkLost("during the jog");
         const int before = owner.statusCount;
         if (!quorvel.Stop(StopMotion))
             return Refused("stop motion");
@@ -374,7 +476,9 @@ int RunCommand(CQuorvel& quorvel, CCtlOwner& owner, const SOptions& options) {
             quorvel.GetPosition(nullptr);
             const auto left =
                 std::chrono::duration_cast<milliseconds>(end - std::chrono::steady_clock::now());
-            Platform::CMessageLoop::RunFor(std::min(left, milliseconds(1000)));
+            Platform::CMessageLoop::RunUntil(LinkLost, std::min(left, milliseconds(1000)));
+            if (LinkLost())
+                return FailLinkLost("while monitoring");
         }
         return 0;
     }
@@ -432,9 +536,20 @@ int main(int argc, char** argv) {
                 owner, [&] { return owner.statusCount > 0; }, milliseconds(5000),
                 "answer from the instrument");
             if (result == 0) {
+                g_connected = &quorvel;
                 result = options.command == "run-trajectory"
                              ? RunTrajectory(quorvel, owner, options, trajectory, boxes)
                              : RunCommand(quorvel, owner, options);
+                g_connected = nullptr;
+                // Whatever the command waited for, a failure reported on the way (a time-out
+                // while monitoring, a port error box) is a failed command.
+                if (result == 0 && (owner.errorCount != 0 || boxes.shown.load() != 0)) {
+                    std::fprintf(stderr, "quorvelctl: %s\n",
+                                 owner.errorCount != 0
+                                     ? "the instrument reported a failure during the command"
+                                     : "the serial port reported a failure during the command");
+                    result = 1;
+                }
             }
             quorvel.Disconnect();
         }

@@ -1,8 +1,14 @@
 // The serial port's line handling against a scripted instrument on a real pseudo-terminal:
-// lines with nothing queued, late and over-long replies, and a device that vanishes.
+// lines with nothing queued, late and over-long replies, a device that vanishes, and port
+// entries that are not serial devices.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "DriverFixture.h"
+#include "platform/Paths.h"
+#include "platform/TextConvert.h"
 
 namespace drivertest {
 namespace {
@@ -89,9 +95,8 @@ TEST_F(SerialPort, VanishedDeviceIsReportedOnceAndCanBeReconnected) {
               shown[0].text.rfind(L"WARNING:  ReadFile() Failed with the following error: \n", 0));
     EXPECT_NE(std::wstring::npos, shown[0].text.find(L"\nPort: 7\n"));
     EXPECT_EQ(MB_OK | MB_ICONERROR, shown[0].type);
-    // The outstanding query is answered with its time-out, once.
-    ASSERT_EQ(1u, owner.Count(WM_QUORVEL_ERROR));
-    EXPECT_EQ(L"Get position command timed out.", owner.Of(WM_QUORVEL_ERROR)[0].text);
+    // The device failure is the only report: the outstanding query did not time out.
+    EXPECT_EQ(0u, owner.Count(WM_QUORVEL_ERROR));
     EXPECT_EQ(0, quorvel->IsConnected());
     EXPECT_EQ(0, quorvel->GetPosition(nullptr));
 
@@ -109,6 +114,39 @@ TEST_F(SerialPort, ReconnectWhileConnectedReopensThePort) {
     ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_STATUS));
     EXPECT_EQ(1, quorvel->IsConnected());
     EXPECT_EQ((std::vector<std::string>{"I?", "S?"}), NewLines());
+}
+
+// A COM entry that leads to a regular file or to /dev/zero is refused with a box naming the
+// path: nothing is written into the file and nothing is read from the endless device.
+TEST_F(SerialPort, EntryThatIsNotASerialDeviceIsRefusedNamingItsPath) {
+    const std::filesystem::path dir = Platform::PortDirectory();
+    const std::filesystem::path file = dir / "not-a-port.txt";
+    std::ofstream(file) << "";
+    struct SCase {
+        std::filesystem::path target;
+        const wchar_t* what;
+    };
+    const SCase cases[] = {{file, L" is a regular file, not a serial device"},
+                           {"/dev/zero",
+                            L" is a character device that is not a terminal, not a "
+                            L"serial device"}};
+    for (const SCase& c : cases) {
+        peer.reset();  // frees COM7
+        std::filesystem::create_symlink(c.target, dir / "COM7");
+        const std::size_t boxesBefore = boxes.Boxes().size();
+        EXPECT_EQ(0, quorvel->Connect()) << c.target;
+        ASSERT_EQ(boxesBefore + 1, boxes.Boxes().size()) << c.target;
+        const std::wstring text = boxes.Boxes().back().text;
+        EXPECT_EQ(0u, text.rfind(L"WARNING:  CreateFile() Failed with the following error: \n", 0))
+            << Platform::WideToUtf8(text);
+        EXPECT_NE(std::wstring::npos, text.find(Platform::Utf8ToWide(c.target.string()) + c.what))
+            << Platform::WideToUtf8(text);
+        EXPECT_EQ(0, quorvel->IsConnected());
+        std::filesystem::remove(dir / "COM7");
+    }
+    EXPECT_EQ(0u, std::filesystem::file_size(file));
+    std::filesystem::remove(file);
+    peer = std::make_unique<CPtyPeer>(kPort);  // for TearDown
 }
 
 }  // namespace

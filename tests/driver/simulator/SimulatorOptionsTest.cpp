@@ -79,6 +79,14 @@ TEST(SimulatorOptionsTest, HelpWins) {
     std::string error;
     EXPECT_EQ(Parse({"--com", "2", "--help"}, options, error), EParseOutcome::Help);
     EXPECT_NE(SimulatorUsage().find("--fault"), std::string::npos);
+    // The --fault entry lists every kind that ParseFaultRule takes.
+    const std::string usage = SimulatorUsage();
+    const std::size_t fault = usage.find("--fault");
+    const std::string entry = usage.substr(fault, usage.find("--ack-fault") - fault);
+    for (const char* kind :
+         {"no-reply", "late", "garbled", "wrong-id", "babble", "vanish", "refuse"}) {
+        EXPECT_NE(entry.find(kind), std::string::npos) << kind;
+    }
 }
 
 TEST(SimulatorOptionsTest, DefaultPortFolderFollowsTheDriversRule) {

@@ -303,6 +303,18 @@ TEST_F(SimulatorPtyTest, VanishesAfterNAnsweredCommands) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 
+// Three commands in one burst: the cut falls right after the second answer, so a fast
+// exchange (an upload's pairs) can be cut in the middle.
+TEST_F(SimulatorPtyTest, VanishCutsAFastExchangeExactlyAfterTheNthAnswer) {
+    StartWithFault("vanish:2");
+    client.SendRaw("I?\rS?\rP?\r");
+    EXPECT_EQ(client.ReadLine(), "Pelvarin,QUORVEL4,SIM-1.0");
+    EXPECT_EQ(client.ReadLine(), "1");
+    EXPECT_EQ(client.ReadLine(500), std::nullopt) << "the third command is never answered";
+    EXPECT_TRUE(client.PeerGone());
+    EXPECT_EQ(3u, simulator.ReceivedCount());
+}
+
 TEST_F(SimulatorPtyTest, VanishesOnANamedCommandOrOnRequest) {
     StartWithFault("vanish:H!");
     EXPECT_EQ(client.Ask("S?"), "1");

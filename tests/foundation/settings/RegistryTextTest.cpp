@@ -1,6 +1,8 @@
 // Export of a key tree to the registry editor's text and import of that text.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "HiveFixture.h"
 #include "TestRecords.h"
 #include "platform/TextConvert.h"
@@ -181,6 +183,76 @@ TEST_F(RegistryText, ExportOfAMissingKeyOrToAnUnwritablePlaceFails) {
     EXPECT_NE(error.find(L"cannot write"), std::wstring::npos);
     EXPECT_FALSE(ImportRegistryText(File("missing.reg"), &error));
     EXPECT_NE(error.find(L"cannot open"), std::wstring::npos);
+}
+
+// An export to a symbolic link writes the file the link leads to and keeps the link; a name
+// that is neither a regular file nor new (a pipe, a device) is refused and left alone.
+TEST_F(RegistryText, ExportWritesThroughALinkAndRefusesWhatIsNotARegularFile) {
+    PutValue(kRoot, L"v", kHiveDword, {1, 0, 0, 0});
+    QuorvelTest::WriteBytes(File("real.reg"), "old");
+    std::filesystem::remove(File("link.reg"));
+    std::filesystem::create_symlink(File("real.reg"), File("link.reg"));
+    std::wstring error;
+    ASSERT_TRUE(ExportRegistryText(kRoot, File("link.reg"), &error)) << error.size();
+    EXPECT_TRUE(std::filesystem::is_symlink(File("link.reg")));
+    EXPECT_NE(DecodeUtf16(QuorvelTest::ReadBytes(File("real.reg"))).find(L"\"v\"=dword:00000001"),
+              std::wstring::npos);
+    EXPECT_FALSE(std::filesystem::exists(File("real.reg.tmp")));
+
+    std::filesystem::remove(File("pipe.reg"));
+    ASSERT_EQ(0, ::mkfifo(File("pipe.reg").c_str(), 0600));
+    std::filesystem::remove(File("null.reg"));
+    std::filesystem::create_symlink("/dev/null", File("null.reg"));
+    std::filesystem::remove(File("dangling.reg"));
+    std::filesystem::create_symlink(File("nowhere.reg"), File("dangling.reg"));
+    for (const char* name : {"pipe.reg", "null.reg", "dangling.reg"}) {
+        error.clear();
+        EXPECT_FALSE(ExportRegistryText(kRoot, File(name), &error)) << name;
+        EXPECT_NE(error.find(L"give a regular file or a new name"), std::wstring::npos)
+            << name << ": " << Platform::WideToUtf8(error);
+    }
+    EXPECT_EQ(std::filesystem::file_type::fifo,
+              std::filesystem::symlink_status(File("pipe.reg")).type());
+    EXPECT_TRUE(std::filesystem::is_symlink(File("null.reg")));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    EXPECT_FALSE(std::filesystem::exists(File("nowhere.reg")));
+}
+
+// An import reads a bounded amount: a file without end, an over-long line and a value the
+// store cannot hold are refused with what is wrong, and control bytes are never echoed.
+TEST_F(RegistryText, ImportIsBoundedAndSaysWhatIsWrong) {
+    std::wstring error;
+    EXPECT_FALSE(ImportRegistryText("/dev/zero", &error));
+    EXPECT_NE(error.find(L"is larger than 64 MB"), std::wstring::npos)
+        << Platform::WideToUtf8(error);
+
+    const std::string head =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\X]\r\n";
+    WriteUtf8("long.reg", head + "\"a\"=\"" + std::string(2u << 20, 'x') + "\"\r\n");
+    EXPECT_FALSE(ImportRegistryText(File("long.reg"), &error));
+    EXPECT_NE(error.find(L"line 4: the line is longer than"), std::wstring::npos)
+        << Platform::WideToUtf8(error);
+
+    // 16 MB and one byte of hex data, written as the registry editor wraps it.
+    std::string big = head + "\"big\"=hex:";
+    const std::size_t count = (16u << 20) + 1;
+    big.reserve(big.size() + count * 3 + count / 8 * 4);
+    for (std::size_t i = 0; i < count; ++i) {
+        big += i + 1 < count ? "0," : "0\r\n";
+        if (i % 32 == 31 && i + 1 < count)
+            big += "\\\r\n";
+    }
+    WriteUtf8("big.reg", big);
+    EXPECT_FALSE(ImportRegistryText(File("big.reg"), &error));
+    EXPECT_NE(error.find(L"line 4: the value holds 16777217 bytes; a setting holds at most 16 MB"),
+              std::wstring::npos)
+        << Platform::WideToUtf8(error.substr(0, 200));
+
+    WriteUtf8("ctl.reg", head + "\"a\"=hex:01,\x1b[2J\r\n");
+    EXPECT_FALSE(ImportRegistryText(File("ctl.reg"), &error));
+    EXPECT_NE(error.find(L"\"\\x1B[2J\" is not a hexadecimal byte"), std::wstring::npos)
+        << Platform::WideToUtf8(error);
+    EXPECT_FALSE(KeyExists(L"Software\\X"));
 }
 
 }  // namespace

@@ -192,6 +192,61 @@ TEST(Quorvelctl, RefusedCommandAndInvalidReplyFail) {
     EXPECT_TRUE(Contains(home.err, "Homing command returned an invalid response.")) << home.err;
 }
 
+// A device that vanishes: every wait ends at once with what happened and exit status 1 (home
+// used to wait 300 s, a lost move or monitor exited 0).
+TEST(Quorvelctl, LostDeviceEndsTheWaitAndFails) {
+    CSimProcess sim({"--fault", "vanish:H!"});
+    const auto begin = std::chrono::steady_clock::now();
+    const SRun home = Ctl({"--port", "11", "home"});
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));
+    EXPECT_EQ(1, home.status);
+    EXPECT_TRUE(Contains(home.err, "ReadFile() Failed")) << home.err;
+    EXPECT_TRUE(Contains(home.err,
+                         "the connection to the instrument was lost while waiting for "
+                         "the end of homing"))
+        << home.err;
+    EXPECT_FALSE(Contains(home.err, "timed out")) << home.err;
+}
+
+// A move whose command is lost (or refused) leaves the instrument idle: the status poll finds
+// it within seconds and the position shows the target was not reached.
+TEST(Quorvelctl, LostMoveIsFoundByThePollAndFails) {
+    CSimProcess sim({"--fault", "no-reply:P("});
+    const auto begin = std::chrono::steady_clock::now();
+    const SRun run = Ctl({"--port", "11", "move-abs", "10", "45"});
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));
+    EXPECT_EQ(1, run.status);
+    EXPECT_TRUE(Contains(run.err, "stopped moving away from the target")) << run.err;
+
+    const SRun refused = Ctl({"--port", "11", "move-abs", "10", "45", "0"});
+    EXPECT_EQ(2, refused.status);
+    EXPECT_TRUE(Contains(refused.err, "the velocity must be above 0")) << refused.err;
+}
+
+// Time-outs while monitoring are failures of the command.
+TEST(Quorvelctl, TimeOutsDuringMonitorFail) {
+    CSimProcess sim({"--fault", "no-reply:P?"});
+    const SRun run = Ctl({"--port", "11", "monitor", "1.5"});
+    EXPECT_EQ(1, run.status) << run.out;
+    EXPECT_TRUE(Contains(run.out, "Get position command timed out.")) << run.out;
+}
+
+// A COM entry that leads to a regular file: refused naming the path, nothing written into it.
+TEST(Quorvelctl, PortEntryThatIsAFileIsRefused) {
+    const std::filesystem::path file = Scratch() / "not-a-port";
+    std::ofstream(file) << "";
+    const std::filesystem::path entry = Platform::PortDirectory() / "COM12";
+    std::filesystem::create_directories(entry.parent_path());
+    std::filesystem::remove(entry);
+    std::filesystem::create_symlink(file, entry);
+    const SRun run = Ctl({"--port", "12", "status"});
+    EXPECT_EQ(1, run.status);
+    EXPECT_TRUE(Contains(run.err, file.string() + " is a regular file, not a serial device"))
+        << run.err;
+    EXPECT_EQ(0u, std::filesystem::file_size(file));
+    std::filesystem::remove(entry);
+}
+
 TEST(Quorvelctl, UsageHelpAndAbsentPort) {
     const SRun help = Ctl({"--help"});
     EXPECT_EQ(0, help.status);
@@ -407,6 +462,28 @@ TEST(QuorvelctlRunTrajectory, RefusedPairFailsWithTheOperatorText) {
         << run.err;
     const std::vector<std::string> lines = sim.Received();
     EXPECT_EQ(lines.end(), std::find(lines.begin(), lines.end(), "102.0000,40.5000"));
+}
+
+// The device vanishes after the third pair of twenty: the upload is cut in the middle and the
+// message says the link was lost; with two pairs it vanishes during the start wait, which is
+// not "the start time came too close".
+TEST(QuorvelctlRunTrajectory, LostDeviceDuringTheUploadOrTheStartWaitIsNamed) {
+    {
+        CSimProcess sim({"--fault", "vanish:6"});  // I?, S?, T(20,1) and three pairs
+        const auto file = TrajectoryFile("cut.txt", 3600, 20);
+        const SRun run = Ctl({"--port", "11", "run-trajectory", file.string()});
+        EXPECT_EQ(1, run.status);
+        EXPECT_TRUE(
+            Contains(run.err, "the connection to the instrument was lost during the upload"))
+            << run.err;
+        EXPECT_EQ(7u, sim.Received().size());  // the fourth pair went out, unanswered
+    }
+    CSimProcess sim({"--fault", "vanish:5"});
+    const auto file = TrajectoryFile("lost-start.txt", 30, 2);
+    const SRun run = Ctl({"--port", "11", "run-trajectory", file.string()});
+    EXPECT_EQ(1, run.status);
+    EXPECT_TRUE(Contains(run.err, "lost while waiting for the start; not started")) << run.err;
+    EXPECT_FALSE(Contains(run.err, "came too close")) << run.err;
 }
 
 #ifdef QUORVEL_SUN_PROGRAM

@@ -38,13 +38,13 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-// "YYYY-MM-DD HH:MM:SS,<az>,<ze>" with six decimals in both numbers.
+// "YYYY-MM-DD HH:MM:SS+HH:MM,<az>,<ze>" with six decimals in both numbers.
 bool IsPointLine(const std::string& line) {
-    if (!QuorvelSun::ParseLocalDateTime(line.substr(0, 19)) || line.size() < 20 ||
-        line[19] != ',') {
+    if (!QuorvelSun::ParseLocalDateTime(line.substr(0, 19)) || line.size() < 26 ||
+        (line[19] != '+' && line[19] != '-') || line[22] != ':' || line[25] != ',') {
         return false;
     }
-    const std::string numbers = line.substr(20);
+    const std::string numbers = line.substr(26);
     const std::size_t comma = numbers.find(',');
     if (comma == std::string::npos) {
         return false;
@@ -181,8 +181,8 @@ TEST_F(TrajectoryCommand, AlignmentFileTurnsTheAzimuths) {
     const auto b = Lines(aligned.out);
     ASSERT_EQ(a.size(), b.size());
     for (std::size_t i = 5; i < a.size(); ++i) {
-        const double azPlain = std::stod(a[i].substr(20));
-        const double azAligned = std::stod(b[i].substr(20));
+        const double azPlain = std::stod(a[i].substr(26));
+        const double azAligned = std::stod(b[i].substr(26));
         EXPECT_NEAR(azAligned, azPlain + 10.0, 2e-6) << a[i] << " / " << b[i];
     }
 }
@@ -222,6 +222,28 @@ TEST_F(TrajectoryCommand, BadOptionsGiveUsage) {
     args.push_back("--limit-zenith");
     args.push_back("200");
     EXPECT_EQ(Command(args).status, QuorvelSun::kExitUsage);
+}
+
+// A zone that falls back at 13:00 summer time, so that the repeated hour (12:00-12:59) is in
+// daylight: its stamps come twice, first with +02:00, then with +01:00, and every point's
+// offset matches its instant (the points stay 60 s apart).
+TEST_F(TrajectoryCommand, PointsCarryTheirUtcOffsetAcrossTheFallBack) {
+    CTimeZoneScope midday("CET-1CEST,M3.5.0,M10.5.0/13");
+    const CommandRun r = Command(ZurichWindow("2030-10-27 11:30:00", "2030-10-27 13:30:00"));
+    ASSERT_EQ(r.status, QuorvelSun::kExitOk) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines[3], "# points 181");
+    ASSERT_EQ(lines.size(), 5u + 181u);
+    int summer = 0;
+    for (std::size_t i = 5; i < lines.size(); ++i) {
+        ASSERT_TRUE(IsPointLine(lines[i])) << lines[i];
+        const std::string offset = lines[i].substr(19, 6);
+        summer += offset == "+02:00" ? 1 : 0;
+        EXPECT_EQ(offset, i - 5 < 90 ? "+02:00" : "+01:00") << lines[i];
+    }
+    EXPECT_EQ(90, summer);
+    EXPECT_EQ(lines[5 + 30].substr(11, 8), "12:00:00");
+    EXPECT_EQ(lines[5 + 90].substr(11, 8), "12:00:00");  // the same stamp, an hour later
 }
 
 TEST(TrajectoryCommandParsing, LocalDateTime) {
