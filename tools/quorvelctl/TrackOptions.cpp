@@ -148,9 +148,14 @@ ETrackParse ParseTrackArguments(const std::vector<std::string>& args, STrackOpti
             options.timeScale = x;
         } else if (a == "--clock-start") {
             const std::size_t space = v.find(' ');
-            options.clockStart = space == std::string::npos
-                                     ? std::nullopt
-                                     : ParseLocalStamp(v.substr(0, space), v.substr(space + 1));
+            const std::optional<SFileStamp> stamp =
+                space == std::string::npos
+                    ? std::nullopt
+                    : ParseFileStamp(v.substr(0, space), v.substr(space + 1));
+            // Local civil time only: the rehearsal clock starts at a wall-clock reading.
+            options.clockStart = stamp && !stamp->utcOffsetMinutes
+                                     ? std::optional<SYSTEMTIME>(stamp->civil)
+                                     : std::nullopt;
             if (!options.clockStart) {
                 error =
                     "--clock-start takes a local time \"YYYY-MM-DD HH:MM:SS\", not \"" + v + "\"";
