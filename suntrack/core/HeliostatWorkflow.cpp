@@ -206,6 +206,15 @@ bool CHeliostatWorkflow::UploadNextDayTrajectory() {
     return UploadWindow(start, OpenEndedOr(start), UnattendedStart{NextDayLeadSeconds()});
 }
 
+bool CHeliostatWorkflow::ResumeUnattendedRun(std::int64_t leadSeconds) {
+    SYSTEMTIME start = Platform::SecondsToLocalTime(NowUtcSeconds() + leadSeconds);
+    start.wMilliseconds = 0;
+    m_panel.SetStartTime(start);
+    SYSTEMTIME stop = start;
+    stop.wYear = kOpenEndedYear;
+    return UploadWindow(start, stop, UnattendedStart{leadSeconds});
+}
+
 bool CHeliostatWorkflow::SetStartToSunrise() {
     const SYSTEMTIME date = m_panel.StartDate();
     const LocalRiseSet events = SunRiseSetForLocalDate(m_settings().site, date.wYear, date.wMonth,
