@@ -123,4 +123,32 @@ TEST_F(UnattendedRunTest, VanishedInstrumentUnderAnArmedRunReconnectsAndReplans)
         L"instrument."));
 }
 
+// The instrument falls silent under an armed run: the time-out is logged, not boxed, and the
+// run reconnects and plans the rest of the day.
+TEST_F(UnattendedRunTest, SilentInstrumentUnderAnArmedRunReconnectsWithoutABox) {
+    StoreSite(false);
+    Start(true);
+    ConnectToSimulator();
+    Frame()->View()->HeliostatPanel()->Workflow().SetMultiDay(true);
+    GuiTest::RunLoopFor(50);
+    quorvel::sim::SFaultRule silence;
+    silence.kind = quorvel::sim::EFaultKind::NoReply;
+    silence.command = "P?";
+    silence.remaining = 1;
+    app->Simulator()->Instrument()->SetFaults({silence});
+
+    ASSERT_TRUE(GuiTest::RunLoopUntil(
+        [&] {
+            return GuiTest::LogHas(Log(),
+                                   L"The rest of the day has been planned again; the "
+                                   L"unattended run goes on.");
+        },
+        20000));
+    EXPECT_TRUE(GuiTest::LogHas(Log(),
+                                L"Unattended heliostat run: the instrument does not "
+                                L"answer; reconnecting to the instrument."));
+    EXPECT_TRUE(Device()->IsConnected());
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
 }  // namespace
