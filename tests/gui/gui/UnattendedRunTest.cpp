@@ -17,8 +17,6 @@
 
 namespace {
 
-using UnattendedRunTest = AppFixture;
-
 // Stores a site on the equator whose local noon is now, so that the rest of
 // today's window is hours long whenever the test runs.
 void StoreSite(bool armed) {
@@ -39,6 +37,24 @@ std::int32_t StoredArmedFlag() {
     return settings.bUnattendedRunArmed;
 }
 
+const std::wstring kPlanned =
+    L"The rest of the day has been planned again; the unattended run goes on.";
+
+struct UnattendedRunTest : AppFixture {
+    // Connected to the simulator with a run over several days armed (and stored).
+    void StartArmedRun() {
+        StoreSite(false);
+        Start(true);
+        ConnectToSimulator();
+        Frame()->View()->HeliostatPanel()->Workflow().SetMultiDay(true);
+        GuiTest::RunLoopFor(50);
+        EXPECT_EQ(1, StoredArmedFlag());
+    }
+    bool WaitForPlan(int timeoutMs) {
+        return GuiTest::RunLoopUntil([&] { return GuiTest::LogHas(Log(), kPlanned); }, timeoutMs);
+    }
+};
+
 TEST_F(UnattendedRunTest, ArmedRunFoundAtStartUpResumesWhenTheCountdownEnds) {
     StoreSite(true);
     // The countdown's 60 s pass in half a second.
@@ -51,13 +67,7 @@ TEST_F(UnattendedRunTest, ArmedRunFoundAtStartUpResumesWhenTheCountdownEnds) {
 
     ASSERT_TRUE(GuiTest::RunLoopUntil(
         [&] { return Frame()->UnattendedRun()->ResumeBox() == nullptr; }, 5000));
-    ASSERT_TRUE(GuiTest::RunLoopUntil(
-        [&] {
-            return GuiTest::LogHas(Log(),
-                                   L"The rest of the day has been planned again; the "
-                                   L"unattended run goes on.");
-        },
-        15000));
+    ASSERT_TRUE(WaitForPlan(15000));
     EXPECT_TRUE(Device()->IsConnected());
     EXPECT_TRUE(Frame()->View()->HeliostatPanel()->Workflow().MultiDay());
     const std::vector<std::wstring> log = Log();
@@ -89,12 +99,7 @@ TEST_F(UnattendedRunTest, OperatorsNoAtStartUpClearsTheArmedRun) {
 // The instrument's port disappears under an armed run and comes back: the run says so,
 // reconnects and plans the rest of the day, instead of leaving an empty state behind.
 TEST_F(UnattendedRunTest, VanishedInstrumentUnderAnArmedRunReconnectsAndReplans) {
-    StoreSite(false);
-    Start(true);
-    ConnectToSimulator();
-    Frame()->View()->HeliostatPanel()->Workflow().SetMultiDay(true);
-    GuiTest::RunLoopFor(50);
-    EXPECT_EQ(1, StoredArmedFlag());
+    StartArmedRun();
 
     app->Simulator()->Instrument()->Vanish();
     ASSERT_TRUE(
@@ -105,16 +110,7 @@ TEST_F(UnattendedRunTest, VanishedInstrumentUnderAnArmedRunReconnectsAndReplans)
     std::string error;
     ASSERT_TRUE(app->Simulator()->Start(&error)) << error;
 
-    ASSERT_TRUE(GuiTest::RunLoopUntil(
-        [&] {
-            return GuiTest::LogHas(Log(),
-                                   L"The rest of the day has been planned again; the "
-                                   L"unattended run goes on.") ||
-                   GuiTest::LogHas(Log(),
-                                   L"The rest of the day could not be planned again; "
-                                   L"see the log.");
-        },
-        20000));
+    ASSERT_TRUE(WaitForPlan(20000));
     EXPECT_TRUE(Device()->IsConnected());
     EXPECT_FALSE(Frame()->UnattendedRun()->Recovering());
     EXPECT_TRUE(GuiTest::LogHas(
@@ -126,24 +122,14 @@ TEST_F(UnattendedRunTest, VanishedInstrumentUnderAnArmedRunReconnectsAndReplans)
 // The instrument falls silent under an armed run: the time-out is logged, not boxed, and the
 // run reconnects and plans the rest of the day.
 TEST_F(UnattendedRunTest, SilentInstrumentUnderAnArmedRunReconnectsWithoutABox) {
-    StoreSite(false);
-    Start(true);
-    ConnectToSimulator();
-    Frame()->View()->HeliostatPanel()->Workflow().SetMultiDay(true);
-    GuiTest::RunLoopFor(50);
+    StartArmedRun();
     quorvel::sim::SFaultRule silence;
     silence.kind = quorvel::sim::EFaultKind::NoReply;
     silence.command = "P?";
     silence.remaining = 1;
     app->Simulator()->Instrument()->SetFaults({silence});
 
-    ASSERT_TRUE(GuiTest::RunLoopUntil(
-        [&] {
-            return GuiTest::LogHas(Log(),
-                                   L"The rest of the day has been planned again; the "
-                                   L"unattended run goes on.");
-        },
-        20000));
+    ASSERT_TRUE(WaitForPlan(20000));
     EXPECT_TRUE(GuiTest::LogHas(Log(),
                                 L"Unattended heliostat run: the instrument does not "
                                 L"answer; reconnecting to the instrument."));
