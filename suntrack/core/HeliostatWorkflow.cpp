@@ -207,7 +207,11 @@ bool CHeliostatWorkflow::UploadNextDayTrajectory() {
 }
 
 bool CHeliostatWorkflow::ResumeUnattendedRun(std::int64_t leadSeconds) {
-    SYSTEMTIME start = Platform::SecondsToLocalTime(NowUtcSeconds() + leadSeconds);
+    return PlanUnattendedFrom(Platform::SecondsToLocalTime(NowUtcSeconds() + leadSeconds),
+                              leadSeconds);
+}
+
+bool CHeliostatWorkflow::PlanUnattendedFrom(SYSTEMTIME start, std::int64_t leadSeconds) {
     start.wMilliseconds = 0;
     m_panel.SetStartTime(start);
     SYSTEMTIME stop = start;

@@ -126,6 +126,9 @@ public:
     // open-ended so that the day-to-day continuation follows, and never asking - the start
     // control shows where it begins. True when an upload has started.
     bool ResumeUnattendedRun(std::int64_t leadSeconds);
+    // The same from a given local start on (a later day's when today has nothing left); no
+    // point is planned earlier than `leadSeconds` after now.
+    bool PlanUnattendedFrom(SYSTEMTIME start, std::int64_t leadSeconds);
 
     // "Sun Rise" / "Sun Set": the start (stop) time control := sunrise (sunset) on the start
     // (stop) date at the standard zenith limit; unchanged, with a notice, on a date without

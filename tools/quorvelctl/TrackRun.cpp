@@ -268,11 +268,10 @@ void CTrackRun::Impl::Event(const std::string& text, int severity) {
 bool CTrackRun::Impl::PlanFrom(std::int64_t earliestUtc) {
     SYSTEMTIME start = Platform::SecondsToLocalTime(earliestUtc);
     for (int day = 0, refusals = 0; day < 3;) {
-        panel->SetStartTime(start);
         uploadStartedS = NowS();
         running = false;
         uploadRefused = false;
-        if (workflow->GenerateAndUpload()) {
+        if (workflow->PlanUnattendedFrom(start, startLeadS)) {
             plannedDay = workflow->LastTrajectoryDay();
             return true;
         }
