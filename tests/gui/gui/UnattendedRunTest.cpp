@@ -7,6 +7,7 @@
 
 #include "AppFixture.h"
 #include "CaptionBar.h"
+#include "CommandIds.h"
 #include "EmbeddedSimulator.h"
 #include "HeliostatControlsDlg.h"
 #include "InstrumentSimulator.h"
@@ -135,6 +136,21 @@ TEST_F(UnattendedRunTest, SilentInstrumentUnderAnArmedRunReconnectsWithoutABox) 
                                 L"answer; reconnecting to the instrument."));
     EXPECT_TRUE(Device()->IsConnected());
     EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// Only the operator's hand ends a stored run: Disconnect clears it, an end without the
+// operator (the session, a signal) keeps it for the next start.
+TEST_F(UnattendedRunTest, OperatorsDisconnectEndsTheStoredRunAnEndWithoutTheOperatorKeepsIt) {
+    StartArmedRun();
+    Exit();
+    EXPECT_EQ(1, StoredArmedFlag());
+    app.reset();
+
+    StartArmedRun();
+    boxes.answer = IDYES;
+    Frame()->OnCommand(Cmd::Disconnect);
+    EXPECT_EQ(0, StoredArmedFlag());
+    EXPECT_FALSE(Frame()->View()->HeliostatPanel()->Workflow().MultiDay());
 }
 
 }  // namespace
