@@ -111,6 +111,9 @@ bool CMainFrame::IsCommandEnabled(int id) const {
     CQuorvel* device = m_app.Device();
     const bool connected = device && device->IsConnected();
     const std::bitset<7> status = device ? device->GetStatus(1) : std::bitset<7>();
+    // While an unattended run reconnects, Disconnect is how the operator ends it.
+    if (id == Cmd::Disconnect && m_unattended && m_unattended->Recovering())
+        return true;
     return CommandEnabledFor(id, connected, status);
 }
 
@@ -248,7 +251,8 @@ void CMainFrame::OnConnect() {
 
 void CMainFrame::OnDisconnect() {
     CQuorvel* device = m_app.Device();
-    if (!device || !device->IsConnected())
+    const bool reconnecting = m_unattended && m_unattended->Recovering();
+    if (!device || (!device->IsConnected() && !reconnecting))
         return;
     if (!ConfirmEndOfUnattendedRun(kDisconnectArmedQuestion, "Disconnect"))
         return;

@@ -107,6 +107,7 @@ TEST_F(UnattendedRunTest, VanishedInstrumentUnderAnArmedRunReconnectsAndReplans)
         GuiTest::RunLoopUntil([&] { return Frame()->UnattendedRun()->Recovering(); }, 5000));
     EXPECT_TRUE(Frame()->CaptionBar()->isVisible());
     EXPECT_TRUE(Frame()->CaptionBar()->Text().startsWith(QStringLiteral("Unattended run:")));
+    EXPECT_TRUE(Frame()->IsCommandEnabled(Cmd::Disconnect));  // the operator can end it
     app->Simulator()->Stop();
     std::string error;
     ASSERT_TRUE(app->Simulator()->Start(&error)) << error;
