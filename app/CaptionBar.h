@@ -16,6 +16,8 @@ public:
     QPushButton* OpenLogButton() const { return m_openLog; }
     QToolButton* CloseButton() const { return m_close; }
     QString Text() const { return m_text->text(); }
+    // What the bar says (the problem notice, or what an unattended run is doing).
+    void SetText(const QString& text) { m_text->setText(text); }
     void ApplyLook(const QColor& background, const QColor& border);
 
 signals:

@@ -21,6 +21,7 @@
 #include "QuorvelView.h"
 #include "RibbonBar.h"
 #include "ToolkitProfile.h"
+#include "UnattendedRun.h"
 #include "core/Quorvel.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
@@ -73,6 +74,7 @@ bool CMainFrame::Create() {
     CreateAccelerators();
     setAcceptDrops(true);
     m_idle = new CIdleHook([this] { OnIdle(); }, this);
+    m_unattended = new CUnattendedRun(m_app, *this, m_app.CountdownClock());
 
     // Shrink the frame to fit the view's form.
     resize(m_view->TemplateSize().width(),
@@ -118,6 +120,9 @@ bool CMainFrame::IsCommandEnabled(int id) const {
     CQuorvel* device = m_app.Device();
     const bool connected = device && device->IsConnected();
     const std::bitset<7> status = device ? device->GetStatus(1) : std::bitset<7>();
+    // While an unattended run reconnects, Disconnect is how the operator ends it.
+    if (id == Cmd::Disconnect && m_unattended && m_unattended->Recovering())
+        return true;
     return CommandEnabledFor(id, connected, status);
 }
 
@@ -126,6 +131,8 @@ void CMainFrame::OnIdle() {
         m_ribbon->UpdateCmdUI([this](int id) { return IsCommandEnabled(id); });
     for (CCustomDialog* dialog : findChildren<CCustomDialog*>())
         dialog->OnIdleUpdateCmdUI();
+    if (m_unattended)
+        m_unattended->OnIdle();
 }
 
 void CMainFrame::OnCommand(int id) {
@@ -174,8 +181,14 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_QUORVEL_ERROR:
             return OnQuorvelError(wParam, lParam);
         case WM_QUORVEL_STATUS:
+            if (m_unattended && wParam)
+                m_unattended->OnStatus(*reinterpret_cast<const std::bitset<7>*>(wParam));
             return Forward(WM_VIEW_STATUS, wParam, 0);
         case WM_QUORVEL_GET_POSITION:
+            if (m_unattended && wParam) {
+                const auto* values = reinterpret_cast<const double*>(wParam);
+                m_unattended->OnPosition(values[0], values[1]);
+            }
             return Forward(WM_VIEW_POSITION, wParam, 0);
         case WM_QUORVEL_GET_VELOCITY:
             return Forward(WM_VIEW_VELOCITY, wParam, 0);
@@ -203,6 +216,9 @@ LRESULT CMainFrame::OnQuorvelError(WPARAM code, LPARAM text) {
     switch (code) {
         case 0:
             ProgramLog().Log(Logging::Warning, message);
+            // An armed unattended run reconnects instead; the caption bar says so.
+            if (m_unattended && m_unattended->OnTimeout())
+                break;
             if (!m_timeoutBoxOpen) {
                 m_timeoutBoxOpen = true;
                 Platform::ShowMessageBox(message, L"", MB_OK);
@@ -244,21 +260,25 @@ void CMainFrame::OnConnect() {
 
 void CMainFrame::OnDisconnect() {
     CQuorvel* device = m_app.Device();
-    if (!device || !device->IsConnected())
+    const bool reconnecting = m_unattended && m_unattended->Recovering();
+    if (!device || (!device->IsConnected() && !reconnecting))
         return;
     if (!ConfirmEndOfUnattendedRun(kDisconnectArmedQuestion, "Disconnect"))
         return;
+    if (m_unattended)
+        m_unattended->EndByOperator();
     device->Disconnect();
 }
 
 bool CMainFrame::ConfirmEndOfUnattendedRun(const wchar_t* question, const char* action) {
     CQuorvel* device = m_app.Device();
     CHeliostatControlsDlg* heliostat = m_view ? m_view->HeliostatPanel() : nullptr;
-    if (!device || !device->IsConnected() || !heliostat)
+    const bool reconnecting = m_unattended && m_unattended->Recovering();
+    if (!device || (!device->IsConnected() && !reconnecting) || !heliostat)
         return true;
     const unsigned status = static_cast<unsigned>(device->GetStatus(1).to_ulong());
-    const bool armed =
-        heliostat->Workflow().MultiDay() || (status & Suntrack::HeliostatStatus::kBusy) != 0;
+    const bool armed = reconnecting || heliostat->Workflow().MultiDay() ||
+                       (status & Suntrack::HeliostatStatus::kBusy) != 0;
     if (!armed)
         return true;
     const bool goOn = Platform::ShowMessageBox(question, L"", MB_YESNO | MB_ICONQUESTION) == IDYES;
@@ -347,6 +367,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // The operator's Close ends the run; an ending without the operator keeps it for the
+    // next start.
+    if (!m_app.EndingWithoutOperator() && m_unattended)
+        m_unattended->EndByOperator();
     CQuorvel* device = m_app.Device();
     if (device && device->IsConnected())
         device->Disconnect();

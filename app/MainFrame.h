@@ -15,6 +15,7 @@ class CIdleHook;
 class CQuorvelApp;
 class CQuorvelView;
 class CRibbonBar;
+class CUnattendedRun;
 
 // Asked before the operator ends an unattended heliostat run by Disconnect or Close.
 inline constexpr const wchar_t* kDisconnectArmedQuestion =
@@ -51,6 +52,7 @@ public:
     CCaptionBar* CaptionBar() const { return m_captionBar; }
     CQuorvelView* View() const { return m_view; }
     bool TimeoutBoxOpen() const { return m_timeoutBoxOpen; }
+    CUnattendedRun* UnattendedRun() const { return m_unattended; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -80,6 +82,7 @@ private:
     CCaptionBar* m_captionBar = nullptr;
     CQuorvelView* m_view = nullptr;
     CIdleHook* m_idle = nullptr;
+    CUnattendedRun* m_unattended = nullptr;  // child of the frame
     LookColors m_lookColors;
     // A time-out box is on screen: later time-outs are logged and raise the caption bar but
     // do not stack further boxes (the panel polls eight times a second).

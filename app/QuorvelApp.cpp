@@ -15,6 +15,7 @@
 #include "QtMessageBoxService.h"
 #include "QtMessagePump.h"
 #include "QuorvelView.h"
+#include "UnattendedRun.h"
 #include "core/Quorvel.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
@@ -167,6 +168,9 @@ bool CQuorvelApp::InitInstance() {
     }
     m_device->SetLogfilePath(m_logPath.c_str());
     CalculateAlignmentMatrix();
+    // A run the program did not end by the operator's hand (a crash, a power cut, the session
+    // ending) is offered for resumption.
+    m_frame->UnattendedRun()->OfferResume();
     return true;
 }
 

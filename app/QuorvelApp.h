@@ -24,12 +24,18 @@ class CQtMessageBoxService;
 class CQtMessagePump;
 class CQuorvel;
 class QWidget;
+namespace Platform {
+class IClock;
+}
 
 struct CQuorvelAppOptions {
     bool simulator = false;  // run against the built-in simulated instrument
     QString documentPath;    // a ".qvl" file named on the command line
     // Shows the program's boxes instead of Qt's (tests); not owned.
     Platform::IMessageBoxService* messageBoxes = nullptr;
+    // The clock of the resume box's countdown (tests: a fast one); not owned; null: the
+    // program's clock.
+    Platform::IClock* countdownClock = nullptr;
 };
 
 class CQuorvelApp {
@@ -61,6 +67,7 @@ public:
     const std::wstring& LogPath() const { return m_logPath; }
     CMainFrame* MainFrame() const { return m_frame.get(); }
     CQuorvelDoc& Document() { return m_document; }
+    Platform::IClock* CountdownClock() const { return m_options.countdownClock; }
     CEmbeddedSimulator* Simulator() const { return m_simulator.get(); }
     const CPanelContext& PanelContext() const { return m_panelContext; }
     const COperatorContext& OperatorContext() const { return m_operatorContext; }

@@ -13,7 +13,8 @@ CQuorvelAppSettings::CQuorvelAppSettings()
       dTemperature(0.0),
       bLimitMaxZenith(0),
       dMaxZenith(kDefaultMaxZenith),
-      bRunUntilStopped(0) {}
+      bRunUntilStopped(0),
+      bUnattendedRunArmed(0) {}
 
 bool CQuorvelAppSettings::InternalSaveLoad(bool continueOnFailure,
                                            Zezezezo::CSettingsStorage* storage, bool save,
@@ -29,7 +30,8 @@ bool CQuorvelAppSettings::InternalSaveLoad(bool continueOnFailure,
         .Plain(L"bLimitMaxZenith", bLimitMaxZenith, std::int32_t{0})
         .Plain(L"dMaxZenith", dMaxZenith, kDefaultMaxZenith)
         .Plain(L"bRunUntilStopped", bRunUntilStopped, std::int32_t{0})
-        .Records(L"AlignmentArray", AlignmentArray);
+        .Records(L"AlignmentArray", AlignmentArray)
+        .Plain(L"bUnattendedRunArmed", bUnattendedRunArmed, std::int32_t{0});
     return m.Result();
 }
 

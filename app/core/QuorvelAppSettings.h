@@ -48,6 +48,9 @@ public:
     double dMaxZenith;              // maximum zenith angle, degrees (stored unchecked)
     std::int32_t bRunUntilStopped;  // non-zero: the heliostat runs until stopped
     std::vector<Zezezezo::CAlignmentSettings> AlignmentArray;  // data points, in order
+    // Non-zero: an unattended heliostat run is armed and has not been ended by the operator;
+    // the program offers to resume it when it starts.
+    std::int32_t bUnattendedRunArmed;
 };
 
 // The site and atmosphere as the sun computations take them.

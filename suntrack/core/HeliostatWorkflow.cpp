@@ -278,6 +278,19 @@ bool CHeliostatWorkflow::UploadNextDayTrajectory() {
     return UploadWindow(start, OpenEndedOr(start), UnattendedStart{NextDayLeadSeconds()});
 }
 
+bool CHeliostatWorkflow::ResumeUnattendedRun(std::int64_t leadSeconds) {
+    return PlanUnattendedFrom(Platform::SecondsToLocalTime(NowUtcSeconds() + leadSeconds),
+                              leadSeconds);
+}
+
+bool CHeliostatWorkflow::PlanUnattendedFrom(SYSTEMTIME start, std::int64_t leadSeconds) {
+    start.wMilliseconds = 0;
+    m_panel.SetStartTime(start);
+    SYSTEMTIME stop = start;
+    stop.wYear = kOpenEndedYear;
+    return UploadWindow(start, stop, UnattendedStart{leadSeconds});
+}
+
 bool CHeliostatWorkflow::SetStartToSunrise() {
     const SYSTEMTIME date = m_panel.StartDate();
     const SiteParameters site = m_settings().site;

@@ -137,6 +137,14 @@ public:
     // the daylight crosses the computer's midnight. Never asks: a day that has already begun
     // starts at its first point that can still be reached. True when an upload has started.
     bool UploadNextDayTrajectory();
+    // An unattended run picked up again (after a reconnection or a restart): the rest of the
+    // sun's day from `leadSeconds` after now on (or the next day's when today's is over),
+    // open-ended so that the day-to-day continuation follows, and never asking - the start
+    // control shows where it begins. True when an upload has started.
+    bool ResumeUnattendedRun(std::int64_t leadSeconds);
+    // The same from a given local start on (a later day's when today has nothing left); no
+    // point is planned earlier than `leadSeconds` after now.
+    bool PlanUnattendedFrom(SYSTEMTIME start, std::int64_t leadSeconds);
 
     // "Sun Rise" / "Sun Set": the start (stop) time control := sunrise (sunset) on the start
     // (stop) date at the standard zenith limit; unchanged, with a notice, on a date without

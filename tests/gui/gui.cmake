@@ -16,6 +16,7 @@ if(TARGET quorvel_app)
     quorvel_test(NAME gui_program_test LABELS gui TIMEOUT 300
         SOURCES gui/ProgramTest.cpp gui/FrameCommandsTest.cpp gui/ProcessTest.cpp
                 gui/TrackingViewTest.cpp
+                gui/UnattendedRunTest.cpp
         LIBS gui_test_support)
     target_compile_definitions(gui_program_test PRIVATE QUORVEL_BINARY="$<TARGET_FILE:quorvel>")
     add_dependencies(gui_program_test quorvel)

@@ -15,6 +15,7 @@
 #include "core/Quorvel.h"
 #include "core/SiteSun.h"
 #include "core/TrajectoryGenerator.h"
+#include "core/UnattendedRecovery.h"
 #include "logging/Logger.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
@@ -33,11 +34,8 @@ const wchar_t kDeviceSettingsKey[] =
 
 // The first plan of a day starts this far ahead (clock seconds) so that the upload and the
 // ten seconds of "T!" fit before the first time stamp; it grows when a start came too late.
-constexpr std::int64_t kFirstStartLeadS = 120;
+constexpr std::int64_t kFirstStartLeadS = Suntrack::kResumeLeadSeconds;
 constexpr std::int64_t kLongestStartLeadS = 6 * 3600;
-// Reconnection back-off (clock seconds): 1 s doubling to 60 s.
-constexpr std::int64_t kFirstBackoffS = 1;
-constexpr std::int64_t kLongestBackoffS = 60;
 // While a start is armed the instrument is asked whether it is still there (clock seconds
 // between the questions), so that a silent one is found before the start and not at "T!":
 // with the reply time-out it is reported within a minute.
@@ -46,11 +44,6 @@ constexpr std::int64_t kPresenceCheckS = 50;
 constexpr milliseconds kFirstAnswer{5000};
 constexpr milliseconds kStopAnswer{5000};
 constexpr milliseconds kHomingLimit{300000};
-
-// A running trajectory within this angle (degrees) of where today's sun trajectory points
-// now is taken for today's: about four minutes of the sun's motion.
-constexpr double kSameTrajectoryDeg = 1.0;
-constexpr double kPi = 3.14159265358979323846;
 
 constexpr const wchar_t* kLateStartBox = L"Trajectory has been aborted";
 
@@ -275,11 +268,10 @@ void CTrackRun::Impl::Event(const std::string& text, int severity) {
 bool CTrackRun::Impl::PlanFrom(std::int64_t earliestUtc) {
     SYSTEMTIME start = Platform::SecondsToLocalTime(earliestUtc);
     for (int day = 0, refusals = 0; day < 3;) {
-        panel->SetStartTime(start);
         uploadStartedS = NowS();
         running = false;
         uploadRefused = false;
-        if (workflow->GenerateAndUpload()) {
+        if (workflow->PlanUnattendedFrom(start, startLeadS)) {
             plannedDay = workflow->LastTrajectoryDay();
             return true;
         }
@@ -373,29 +365,26 @@ bool CTrackRun::Impl::TryConnect() {
 }
 
 void CTrackRun::Impl::ConnectWithBackoff() {
-    std::int64_t backoff = kFirstBackoffS;
-    for (int attempt = 1; !Interrupted(); ++attempt) {
-        log.LogParts(Logging::Informational, "Connecting to the instrument on COM",
-                     connection.nPort, " (attempt ", attempt, ").");
+    Suntrack::CReconnectBackoff backoff;
+    while (!Interrupted()) {
+        const int attempt = backoff.BeginAttempt();
+        Suntrack::CReconnectBackoff::LogAttempt(log, connection.nPort, attempt);
         if (TryConnect()) {
-            if (attempt > 1) {
-                log.LogParts(Logging::Warning, "Reconnected to the instrument after ", attempt,
-                             " attempts.");
-            }
+            if (attempt > 1)
+                Suntrack::CReconnectBackoff::LogReconnected(log, attempt);
             OnConnected();
             return;
         }
-        log.LogParts(Logging::Warning, "The instrument on COM", connection.nPort,
-                     " did not answer; next attempt in ", static_cast<long long>(backoff), " s.");
+        const std::int64_t delay = backoff.NextDelaySeconds();
+        Suntrack::CReconnectBackoff::LogFailure(log, connection.nPort, delay);
         if (attempt == 1) {
             Event("reconnecting: no answer on COM" + std::to_string(connection.nPort) +
                       "; trying again after 1 s, doubling to 60 s",
                   Logging::Warning);
         }
-        const std::int64_t until = NowS() + backoff;
+        const std::int64_t until = NowS() + delay;
         Platform::CMessageLoop::RunUntil([&] { return NowS() >= until || Interrupted(); },
                                          std::chrono::hours(2));
-        backoff = std::min(backoff * 2, kLongestBackoffS);
     }
 }
 
@@ -404,7 +393,10 @@ void CTrackRun::Impl::OnConnected() {
     lost = false;
     Event("connected to COM" + std::to_string(connection.nPort));
     const std::bitset<7> status = quorvel->GetStatus(1);
-    if (status.test(TRAJECTORY) && PointsWhereTodaysTrajectoryWould()) {
+    const Suntrack::EResumeAction action = Suntrack::DecideAfterReconnect(
+        static_cast<unsigned>(status.to_ulong()),
+        status.test(TRAJECTORY) && PointsWhereTodaysTrajectoryWould());
+    if (action == Suntrack::EResumeAction::LeaveRunning) {
         // A run killed in the middle of a day, or a link that dropped while the instrument
         // went on: the trajectory it runs is the one this run would upload.
         Event("the instrument is running today's trajectory; left undisturbed");
@@ -414,7 +406,7 @@ void CTrackRun::Impl::OnConnected() {
         workflow->SetMultiDay(true);
         return;
     }
-    if (status.test(TRAJECTORY) || status.test(WAITING)) {
+    if (action == Suntrack::EResumeAction::StopThenPlan) {
         // Some other trajectory, or a start armed by a run that is gone: stop it and plan the
         // rest of the day afresh from what is stored now.
         Event("the instrument is still running a trajectory; stopping it to re-plan the day");
@@ -434,20 +426,9 @@ bool CTrackRun::Impl::PointsWhereTodaysTrajectoryWould() {
     Platform::CMessageLoop::RunUntil([&] { return positionCount != before; }, kFirstAnswer);
     if (positionCount == before)
         return false;
-    const Suntrack::SunSample sun = Suntrack::SunAtUtcSeconds(SiteOf(settings), NowS());
-    if (!sun.Valid())
-        return false;
-    const Suntrack::AzZe expected =
-        options.noAlignment
-            ? Suntrack::AzZe{sun.azimuthDeg, sun.zenithDeg}
-            : Suntrack::CelestialToInstrument(alignment.Matrix(), sun.azimuthDeg, sun.zenithDeg);
-    const double cosSeparation =
-        arma::dot(Suntrack::SphericalToCartesian(1.0, expected.azimuthDeg, expected.zenithDeg),
-                  Suntrack::SphericalToCartesian(1.0, lastPosition[0], lastPosition[1]));
-    log.LogParts(Logging::Informational, "The instrument runs a trajectory at azimuth ",
-                 lastPosition[0], ", zenith ", lastPosition[1], "; today's would be at ",
-                 expected.azimuthDeg, ", ", expected.zenithDeg, ".");
-    return cosSeparation >= std::cos(kSameTrajectoryDeg * kPi / 180.0);
+    return Suntrack::PointsAtTodaysTrajectory(SiteOf(settings),
+                                              options.noAlignment ? nullptr : &alignment.Matrix(),
+                                              NowS(), lastPosition[0], lastPosition[1], log);
 }
 
 void CTrackRun::Impl::LoseConnection(const std::string& why) {

@@ -16,10 +16,11 @@ struct AppFixture : ::testing::Test {
     GuiTest::CRecordingBoxes boxes;
     std::unique_ptr<CQuorvelApp> app;
 
-    void Start(bool simulator = false) {
+    void Start(bool simulator = false, Platform::IClock* countdownClock = nullptr) {
         CQuorvelAppOptions options;
         options.simulator = simulator;
         options.messageBoxes = &boxes;
+        options.countdownClock = countdownClock;
         app = std::make_unique<CQuorvelApp>(options);
         ASSERT_TRUE(app->InitInstance());
         Frame()->activateWindow();

@@ -141,6 +141,30 @@ TEST_F(AppSettings, SaveAndLoadRoundTrip) {
     EXPECT_EQ(TypeOf(L"AlignmentArray\\2\\timestamp", L"wDay", &size), kHiveDword);
 }
 
+// The armed unattended run: a DWORD beside the others; a record written before it existed
+// reads as no run armed, so an old record never resumes anything.
+TEST_F(AppSettings, ArmedRunFlagRoundTripsAndAnOldRecordIsNotArmed) {
+    CQuorvelAppSettings old = Edited();
+    ASSERT_TRUE(old.SaveToRegistry());
+    HiveKey key = nullptr;
+    ASSERT_EQ(HiveOpenKey(HiveCurrentUser(), kPath, true, &key), HiveResult::Success);
+    ASSERT_EQ(HiveDeleteValue(key, L"bUnattendedRunArmed"), HiveResult::Success);
+    HiveCloseKey(key);
+    CQuorvelAppSettings loaded;
+    loaded.bUnattendedRunArmed = 1;
+    ASSERT_TRUE(loaded.LoadFromRegistry());
+    EXPECT_EQ(loaded.bUnattendedRunArmed, 0);
+
+    loaded.bUnattendedRunArmed = 1;
+    ASSERT_TRUE(loaded.SaveToRegistry());
+    CQuorvelAppSettings again;
+    ASSERT_TRUE(again.LoadFromRegistry());
+    EXPECT_EQ(again.bUnattendedRunArmed, 1);
+    EXPECT_EQ(again.AlignmentArray.size(), 3u);
+    std::size_t size = 0;
+    EXPECT_EQ(TypeOf(L"", L"bUnattendedRunArmed", &size), kHiveDword);
+}
+
 TEST_F(AppSettings, StoredCountOfTwoLoadsTwoPointsInIndexOrder) {
     PutDword(L"AlignmentArray", L"Count", 2);
     // Written in reverse order on purpose: the index decides, not the order of creation.

@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 #include "core/HeliostatWorkflow.h"
 #include "core/SunPosition.h"
+#include "core/UnattendedRecovery.h"
 #include "platform/Clock.h"
 
 namespace {
@@ -397,6 +398,90 @@ TEST(HeliostatSiteFields, EveryFieldsRangeIsOneTheSunComputationAccepts) {
         site.temperatureC = BringIntoRange(SiteField::Temperature, extreme);
         EXPECT_EQ(RefusedSiteInput(site), 0) << extreme;
     }
+}
+
+// An unattended run picked up again after a reconnection or a restart: the rest of today's
+// window from the lead on, on the day's grid, without a question (the operator is away and
+// would be asked about the past start), and the day-to-day cycle follows.
+TEST_F(HeliostatWorkflowTest, ResumedRunPlansTheRestOfTodayWithoutAskingAndGoesOn) {
+    panel.runUntilStopped = true;
+    panel.answer = IDNO;
+    panel.startTime = Local(2026, 6, 20, 3, 0, 0);  // where the operator left it this morning
+    SetNow(Local(2026, 6, 20, 13, 0, 0));
+    const std::int64_t now = Platform::LocalTimeToSeconds(Local(2026, 6, 20, 13, 0, 0));
+
+    ASSERT_TRUE(workflow.ResumeUnattendedRun(kResumeLeadSeconds));
+    EXPECT_TRUE(panel.shown.empty());
+    EXPECT_TRUE(workflow.MultiDay());
+    ASSERT_EQ(device.uploads.size(), 1u);
+    const auto& upload = device.uploads[0];
+    const std::int64_t first = Platform::LocalTimeToSeconds(upload.times.front());
+    EXPECT_GE(first, now + kResumeLeadSeconds);
+    EXPECT_LT(first, now + kResumeLeadSeconds + upload.spacing);
+    const LocalRiseSet today = Events(2026, 6, 20);
+    EXPECT_LE(Platform::LocalTimeToSeconds(upload.times.back()) -
+                  Platform::LocalTimeToSeconds(today.sunset.local),
+              upload.spacing - 1);
+    EXPECT_EQ(Platform::LocalTimeToSeconds(panel.startTime),
+              now + kResumeLeadSeconds);  // the start control shows the resumption
+
+    SetNow(Local(2026, 6, 20, 22, 30, 0));
+    ASSERT_TRUE(EndOfDay());
+    EXPECT_EQ(device.uploads.back().times.front(), Events(2026, 6, 21).sunrise.local);
+}
+
+TEST_F(HeliostatWorkflowTest, ResumedRunAfterTodaysSunsetPlansTomorrow) {
+    panel.runUntilStopped = true;
+    SetNow(Local(2026, 6, 20, 23, 0, 0));
+    ASSERT_TRUE(workflow.ResumeUnattendedRun(kResumeLeadSeconds));
+    ASSERT_EQ(device.uploads.size(), 1u);
+    EXPECT_EQ(device.uploads[0].times.front(), Events(2026, 6, 21).sunrise.local);
+    EXPECT_TRUE(panel.shown.empty());
+}
+
+// The instrument answers again: an instrument on today's trajectory is left alone; another
+// trajectory, or a start armed by a program that is gone, is stopped and the day planned
+// afresh; an idle one gets the rest of the day.
+TEST_F(HeliostatWorkflowTest, ReconnectionLeavesTodaysTrajectoryAndReplansAnythingElse) {
+    const std::int64_t now = Platform::LocalTimeToSeconds(Local(2026, 6, 20, 12));
+    const SunSample sun = SunAtUtcSeconds(settings.site, now);
+    ASSERT_TRUE(sun.Valid());
+    Logging::CLogger& logger = log.Target().logger;
+    EXPECT_TRUE(PointsAtTodaysTrajectory(settings.site, nullptr, now, sun.azimuthDeg,
+                                         sun.zenithDeg + 0.5, logger));
+    EXPECT_FALSE(PointsAtTodaysTrajectory(settings.site, nullptr, now, sun.azimuthDeg,
+                                          sun.zenithDeg + 2.0, logger));
+    // Through the alignment: a mirror turned by 90 degrees in azimuth.
+    const arma::mat33 turned = {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}};
+    const AzZe instrument = CelestialToInstrument(turned, sun.azimuthDeg, sun.zenithDeg);
+    EXPECT_TRUE(PointsAtTodaysTrajectory(settings.site, &turned, now, instrument.azimuthDeg,
+                                         instrument.zenithDeg, logger));
+    EXPECT_FALSE(PointsAtTodaysTrajectory(settings.site, nullptr, now, instrument.azimuthDeg,
+                                          instrument.zenithDeg, logger));
+
+    using HeliostatStatus::kIdle;
+    using HeliostatStatus::kTrajectory;
+    using HeliostatStatus::kWaiting;
+    EXPECT_EQ(DecideAfterReconnect(kTrajectory, true), EResumeAction::LeaveRunning);
+    EXPECT_EQ(DecideAfterReconnect(kTrajectory, false), EResumeAction::StopThenPlan);
+    EXPECT_EQ(DecideAfterReconnect(kWaiting, false), EResumeAction::StopThenPlan);
+    EXPECT_EQ(DecideAfterReconnect(kWaiting, true), EResumeAction::StopThenPlan);
+    EXPECT_EQ(DecideAfterReconnect(kIdle, true), EResumeAction::Plan);
+    EXPECT_EQ(DecideAfterReconnect(0u, false), EResumeAction::Plan);
+}
+
+TEST(ReconnectBackoff, OneSecondDoublingToAMinuteAndAfreshAfterAReset) {
+    CReconnectBackoff backoff;
+    std::vector<std::int64_t> delays;
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(backoff.BeginAttempt(), i + 1);
+        delays.push_back(backoff.NextDelaySeconds());
+    }
+    EXPECT_EQ(delays, (std::vector<std::int64_t>{1, 2, 4, 8, 16, 32, 60, 60, 60}));
+    backoff.Reset();
+    EXPECT_EQ(backoff.Attempts(), 0);
+    EXPECT_EQ(backoff.BeginAttempt(), 1);
+    EXPECT_EQ(backoff.NextDelaySeconds(), 1);
 }
 
 TEST_F(HeliostatWorkflowTest, NowPlusTenMinutesIsWholeSecondsLocal) {
