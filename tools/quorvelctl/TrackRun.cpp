@@ -170,10 +170,8 @@ struct CTrackRun::Impl {
     int statusCount = 0;
     int errorCount = 0;
     int homedCount = 0;
-    int idCount = 0;
     int positionCount = 0;
     double lastPosition[2] = {0, 0};  // azimuth, zenith (degrees, instrument frame)
-    bool idTimedOut = false;
     std::bitset<7> lastStatus;
     bool running = false;            // TRAJECTORY seen for the current trajectory
     bool homingAfterFinish = false;  // homing ordered after the end of a trajectory
@@ -182,7 +180,6 @@ struct CTrackRun::Impl {
     std::int64_t startLeadS = kFirstStartLeadS;
     std::int64_t uploadStartedS = 0;       // clock seconds when the last upload began
     std::int64_t nextPresenceS = 0;        // clock seconds of the next presence query while armed
-    int presenceAsked = -1;                // idCount before the outstanding presence query
     bool uploadRefused = false;            // the device refused the last upload call
     std::optional<SYSTEMTIME> plannedDay;  // local date of the trajectory planned last
 };
@@ -437,30 +434,17 @@ void CTrackRun::Impl::LoseConnection(const std::string& why) {
     connected = false;
     running = false;
     homingAfterFinish = false;
-    presenceAsked = -1;
     Event("reconnecting: " + why, Logging::Warning);
     quorvel->Disconnect();
 }
 
 void CTrackRun::Impl::CheckPresence() {
-    if (!connected || !lastStatus.test(WAITING))
+    if (!connected || !lastStatus.test(WAITING) || NowS() < nextPresenceS)
         return;
-    if (presenceAsked >= 0) {
-        if (idCount == presenceAsked)
-            return;  // still waiting for its answer
-        const bool silent = idTimedOut;
-        presenceAsked = -1;
-        if (silent) {
-            lost = true;
-            return;
-        }
-    }
-    if (NowS() < nextPresenceS)
-        return;
-    // The identification, not the status: a status reply replaces the driver's status set
-    // and would drop the WAITING it keeps between the start call and "T!".
-    presenceAsked = idCount;
-    quorvel->GetIdentification();
+    // A status query: the instrument answers it while it waits for its start (it may not
+    // answer position then), the driver keeps WAITING through the reply while the start is
+    // pending, and a time-out (an instrument gone silent) marks the link as lost.
+    quorvel->GetStatus(0);
     nextPresenceS = NowS() + kPresenceCheckS;
 }
 
@@ -524,8 +508,7 @@ int CTrackRun::Run() {
             [&] {
                 return Interrupted() || r.done || r.lost || !r.quorvel->IsConnected() ||
                        r.boxes.lateStarts != r.lateStartsSeen ||
-                       (r.lastStatus.test(WAITING) && NowS() >= r.nextPresenceS) ||
-                       (r.presenceAsked >= 0 && r.idCount != r.presenceAsked);
+                       (r.lastStatus.test(WAITING) && NowS() >= r.nextPresenceS);
             },
             milliseconds(1000));
         if (Interrupted() || r.done)
@@ -585,8 +568,6 @@ LRESULT CTrackRun::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_QUORVEL_ID: {
             std::unique_ptr<IdStruct> id(reinterpret_cast<IdStruct*>(wParam));
-            r.idTimedOut = lParam != 0;
-            ++r.idCount;
             break;
         }
         case WM_QUORVEL_TRAJ_UPLOADED:
