@@ -57,25 +57,28 @@ int main(int argc, char** argv) {
     RunFor(600);
     app.MainFrame()->grab().save(out + QStringLiteral("/panels-heliostat-tab.png"));
 
-    CAlignmentCalibrationDlg calibration(app.OperatorContext(), app.MainFrame()->View());
-    // Three data points two hours apart on 21 June 2026 (06:14, 08:14, 10:14 UTC), the
-    // instrument's frame turned 0.8 degrees in azimuth and tilted 0.3 degrees.
-    for (int i = 0; i < 3; ++i) {
-        const std::int64_t utc = 1'782'022'445 + 7200LL * i;
-        const Suntrack::SunSample sun = Suntrack::SunAtUtcSeconds(SiteOf(settings), utc);
-        Zezezezo::CAlignmentSettings p;
-        p.dSunAzimuth = sun.azimuthDeg;
-        p.dSunZenith = sun.zenithDeg;
-        p.dQuorvelAzimuth = sun.azimuthDeg + 0.8;
-        p.dQuorvelZenith = sun.zenithDeg - 0.3;
-        p.timestamp.time = Platform::SecondsToLocalTime(utc);
-        calibration.points.push_back(p);
+    {
+        // A child of the view: it must be gone before the view deletes its children at exit.
+        CAlignmentCalibrationDlg calibration(app.OperatorContext(), app.MainFrame()->View());
+        // Three data points two hours apart on 21 June 2026 (06:14, 08:14, 10:14 UTC), the
+        // instrument's frame turned 0.8 degrees in azimuth and tilted 0.3 degrees.
+        for (int i = 0; i < 3; ++i) {
+            const std::int64_t utc = 1'782'022'445 + 7200LL * i;
+            const Suntrack::SunSample sun = Suntrack::SunAtUtcSeconds(SiteOf(settings), utc);
+            Zezezezo::CAlignmentSettings p;
+            p.dSunAzimuth = sun.azimuthDeg;
+            p.dSunZenith = sun.zenithDeg;
+            p.dQuorvelAzimuth = sun.azimuthDeg + 0.8;
+            p.dQuorvelZenith = sun.zenithDeg - 0.3;
+            p.timestamp.time = Platform::SecondsToLocalTime(utc);
+            calibration.points.push_back(p);
+        }
+        calibration.Create();
+        calibration.show();
+        RunFor(200);
+        calibration.grab().save(out + QStringLiteral("/panels-calibration-dialog.png"));
+        calibration.hide();
     }
-    calibration.Create();
-    calibration.show();
-    RunFor(200);
-    calibration.grab().save(out + QStringLiteral("/panels-calibration-dialog.png"));
-    calibration.hide();
     app.ExitInstance();
     return 0;
 }
