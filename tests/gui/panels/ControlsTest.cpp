@@ -78,8 +78,8 @@ TEST_P(NumberEditTyping, TheKeyboardsPointAndMinusStandForTheLocalesOwn) {
     // And the locale's own characters (QTest types only ASCII: the keyboard layout's events
     // by hand).
     digits.clear();
-    for (QChar c : QString(GetParam().minus) + QStringLiteral("3") + GetParam().sep +
-                       QStringLiteral("25")) {
+    for (QChar c :
+         QString(GetParam().minus) + QStringLiteral("3") + GetParam().sep + QStringLiteral("25")) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
         QApplication::sendEvent(&digits, &press);
     }
