@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows half (the layers below the GUI, cross-compiled with MinGW-w64) into
 # build-windows and runs its unit tests under Wine in a private Wine prefix below that folder.
-# Installs the Debian packages it needs when they are missing (apt-get as root, sudo otherwise).
+# Installs the Debian packages it needs when they are missing (scripts/deps.sh).
 #
 # The cases listed in known_failures fail under Wine today, each for the reason given; they are
 # left out with a GoogleTest filter so that everything else is checked. Remove an entry once
@@ -11,21 +11,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUORVEL_WINDOWS_BUILD_DIR:-$root/build-windows}
 
-packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest libarmadillo-dev wine wine64)
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
-    fi
-done
-if [ ${#missing[@]} -ne 0 ]; then
-    echo "Installing missing packages: ${missing[*]}"
-    sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash "$root/scripts/deps.sh" cmake ninja-build g++-mingw-w64-x86-64-posix googletest libarmadillo-dev \
+    wine wine64
 
 cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
