@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the program need, when missing.
-# Runs apt-get directly as root, through sudo otherwise.
+# Runs apt-get directly as root, through sudo otherwise. Packages named as arguments are
+# installed instead of that list (scripts/test-windows.sh names its own).
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config
@@ -8,6 +9,7 @@ packages=(build-essential cmake ninja-build pkg-config
           qt6-charts-dev libqt6opengl6-dev
           libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
           tzdata locales-all fonts-dejavu-core)
+[ $# -gt 0 ] && packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

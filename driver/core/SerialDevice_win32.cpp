@@ -1,11 +1,10 @@
 // Windows serial device: an overlapped COM port ("\\.\COM%u"), the comm-event wait and two
 // manual-reset events for the wake-ups, waited for together with WaitForMultipleObjects.
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdio>
 
 #include "SerialDevice.h"
+#include "platform/WindowsApi.h"
 
 namespace QuorvelDriver {
 

@@ -1,12 +1,11 @@
 // The Windows time service's state and the zone names of the time-zone information.
-#include <windows.h>
-
-#include <winsvc.h>
-
 #include <cwchar>
 
 #include "Clock.h"
 #include "ClockSync.h"
+#include "platform/WindowsApi.h"
+
+#include <winsvc.h>
 
 namespace Platform {
 

@@ -1,11 +1,10 @@
 // The host's clock and time-zone rules on Windows: the precise system time, the time-zone
 // information for the standard bias, and the C runtime's mktime/localtime for the
 // conversions that must follow the C library's rules.
-#include <windows.h>
-
 #include <time.h>
 
 #include "platform/Clock.h"
+#include "platform/WindowsApi.h"
 
 namespace Platform {
 
@@ -81,19 +80,21 @@ std::int64_t LocalTimeToSeconds(const ::SYSTEMTIME& local) {
 }
 
 ::SYSTEMTIME LocalToUtc(const ::SYSTEMTIME& local) {
-    ::SYSTEMTIME utc{};
-    if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc)) {
+    const WIN32_SYSTEMTIME in = ToWin32SystemTime(local);
+    WIN32_SYSTEMTIME utc{};
+    if (!TzSpecificLocalTimeToSystemTime(nullptr, &in, &utc)) {
         return ::SYSTEMTIME{};
     }
-    return TicksToSystemTime(SystemTimeToTicks(utc));
+    return TicksToSystemTime(SystemTimeToTicks(FromWin32SystemTime(utc)));
 }
 
 ::SYSTEMTIME UtcToLocal(const ::SYSTEMTIME& utc) {
-    ::SYSTEMTIME local{};
-    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+    const WIN32_SYSTEMTIME in = ToWin32SystemTime(utc);
+    WIN32_SYSTEMTIME local{};
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &in, &local)) {
         return ::SYSTEMTIME{};
     }
-    return local;
+    return FromWin32SystemTime(local);
 }
 
 int UtcOffsetMinutesAt(std::int64_t utcSeconds) {

@@ -2,6 +2,41 @@
 
 namespace Platform {
 
+namespace {
+
+// wchar_t is UTF-32 on Linux and UTF-16 on Windows: a code point above U+FFFF is one wide
+// character there and a surrogate pair here.
+constexpr bool kWideIsUtf16 = sizeof(wchar_t) == 2;
+
+void AppendCodePoint(std::wstring& out, char32_t cp) {
+    if (kWideIsUtf16 && cp >= 0x10000) {
+        cp -= 0x10000;
+        out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(static_cast<wchar_t>(cp));
+    }
+}
+
+// The code point at wide[i], which moves past it; where wide text is UTF-16 a surrogate pair
+// is one code point and a lone surrogate becomes U+FFFD.
+char32_t NextCodePoint(const std::wstring& wide, std::size_t& i) {
+    auto cp = static_cast<char32_t>(wide[i++]);
+    if (kWideIsUtf16 && cp >= 0xD800 && cp <= 0xDFFF) {
+        if (cp <= 0xDBFF && i < wide.size()) {
+            const auto low = static_cast<char32_t>(wide[i]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                ++i;
+                return 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            }
+        }
+        return 0xFFFD;
+    }
+    return cp;
+}
+
+}  // namespace
+
 std::wstring WidenBytes(const std::string& bytes) {
     std::wstring out;
     out.reserve(bytes.size());
@@ -50,7 +85,7 @@ std::wstring Utf8ToWide(const std::string& utf8) {
                 }
             }
         }
-        out.push_back(static_cast<wchar_t>(cp));
+        AppendCodePoint(out, cp);
         i += len;
     }
     return out;
@@ -59,8 +94,8 @@ std::wstring Utf8ToWide(const std::string& utf8) {
 std::string WideToUtf8(const std::wstring& wide) {
     std::string out;
     out.reserve(wide.size());
-    for (wchar_t wc : wide) {
-        auto cp = static_cast<char32_t>(wc);
+    for (std::size_t i = 0; i < wide.size();) {
+        auto cp = NextCodePoint(wide, i);
         if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
             cp = 0xFFFD;
         }
@@ -86,8 +121,8 @@ std::string WideToUtf8(const std::wstring& wide) {
 std::u16string WideToUtf16(const std::wstring& wide) {
     std::u16string out;
     out.reserve(wide.size());
-    for (wchar_t wc : wide) {
-        auto cp = static_cast<char32_t>(wc);
+    for (std::size_t i = 0; i < wide.size();) {
+        auto cp = NextCodePoint(wide, i);
         if (cp > 0x10FFFF) {
             cp = 0xFFFD;
         }
@@ -114,7 +149,7 @@ std::wstring Utf16ToWide(const std::u16string& utf16) {
         } else if (u >= 0xD800 && u <= 0xDFFF) {
             u = 0xFFFD;
         }
-        out.push_back(static_cast<wchar_t>(u));
+        AppendCodePoint(out, u);
     }
     return out;
 }

@@ -8,7 +8,8 @@ namespace Platform {
 
 // Each byte becomes one wide character (Latin-1): how reply bytes become CStringW.
 std::wstring WidenBytes(const std::string& bytes);
-// UTF-8 <-> wide (UTF-32 on Linux); invalid input is replaced, never thrown.
+// UTF-8 <-> wide (UTF-32 on Linux, UTF-16 on Windows); invalid input is replaced, never
+// thrown.
 std::wstring Utf8ToWide(const std::string& utf8);
 std::string WideToUtf8(const std::wstring& wide);
 // Wide -> UTF-16 LE code units (surrogate pairs above U+FFFF).

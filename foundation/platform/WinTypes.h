@@ -3,13 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
+// DWORD and LONG are 32 bits everywhere. Where long is 32 bits (Windows) they are the
+// platform's own unsigned long and long, so that the platform's typedefs of the same names
+// agree with these in the *_win32.cpp files; elsewhere the fixed-width types.
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
-using DWORD = std::uint32_t;
+using DWORD = std::conditional_t<sizeof(unsigned long) == 4, unsigned long, std::uint32_t>;
 using UINT = unsigned int;
 using BOOL = int;
-using LONG = std::int32_t;
+using LONG = std::conditional_t<sizeof(long) == 4, long, std::int32_t>;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;

@@ -1,8 +1,11 @@
 // The per-user hive on Windows: HKEY_CURRENT_USER itself. A top key opened for writing
 // runs in a kernel transaction (KTM); keys opened through a transacted handle take part in
 // it, so a record's Save commits or rolls back as a whole, as on the SQLite hive.
-#include <ktmw32.h>
+// <ktmw32.h> needs <windows.h> before it.
+// clang-format off
 #include <windows.h>
+#include <ktmw32.h>
+// clang-format on
 
 #include <atomic>
 #include <memory>
@@ -11,9 +14,6 @@
 
 #include "settings/RegistryHive.h"
 #include "settings/StorageDiagnostics.h"
-
-#pragma comment(lib, "advapi32.lib")
-#pragma comment(lib, "ktmw32.lib")
 
 namespace Zezezezo {
 namespace {

@@ -2,6 +2,12 @@
 # scripted instrument on a real pseudo-terminal; the connection settings record.
 if(TARGET QuorvelDll)
     set(DRIVER_TEST_DIR ${CMAKE_CURRENT_LIST_DIR}/driver)
+    quorvel_test(NAME driver_settings_tests LABELS driver
+        SOURCES ${DRIVER_TEST_DIR}/SettingsTest.cpp
+        LIBS QuorvelDll foundation)
+endif()
+# The scripted instrument is a POSIX pseudo-terminal peer: not in the Windows build.
+if(TARGET QuorvelDll AND NOT WIN32)
     # Shared by the driver and integration tests: recording owner and boxes, the log reader,
     # the scripted pseudo-terminal peer.
     add_library(driver_test_support STATIC
@@ -19,7 +25,4 @@ if(TARGET QuorvelDll)
     quorvel_test(NAME driver_trajectory_tests LABELS driver
         SOURCES ${DRIVER_TEST_DIR}/TrajectoryTest.cpp
         LIBS driver_test_support)
-    quorvel_test(NAME driver_settings_tests LABELS driver
-        SOURCES ${DRIVER_TEST_DIR}/SettingsTest.cpp
-        LIBS QuorvelDll foundation)
 endif()

@@ -7,6 +7,8 @@ quorvel_test(NAME simulator_model_test LABELS driver
             ${SIM_TEST_DIR}/SimulatorOptionsTest.cpp
     LIBS quorvel_simulator)
 
+# The simulator on a pseudo-terminal, through a POSIX raw client: not in the Windows build.
+if(NOT WIN32)
 quorvel_test(NAME simulator_pty_test LABELS driver
     SOURCES ${SIM_TEST_DIR}/SimulatorPtyTest.cpp ${SIM_TEST_DIR}/RawClient.cpp
     LIBS quorvel_simulator)
@@ -17,3 +19,4 @@ quorvel_test(NAME simulator_cli_test LABELS driver
 target_compile_definitions(simulator_cli_test PRIVATE
     QUORVEL_SIM_PROGRAM="$<TARGET_FILE:quorvel-sim>")
 add_dependencies(simulator_cli_test quorvel-sim)
+endif()

@@ -7,5 +7,8 @@ quorvel_test(NAME foundation_platform_tests
         ${CMAKE_CURRENT_LIST_DIR}/platform/EventTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/platform/WndTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/platform/MessageBoxTest.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/platform/PathsTest.cpp
     LIBS foundation)
+# The folder and device rules checked here are the POSIX ones.
+if(NOT WIN32)
+    target_sources(foundation_platform_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/platform/PathsTest.cpp)
+endif()

@@ -4,12 +4,13 @@
 #include "TestFolders.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <system_error>
+
+#include "TestProcess.h"
 
 namespace QuorvelTest {
 
@@ -19,13 +20,11 @@ namespace fs = std::filesystem;
 
 class CPrivateFolders : public ::testing::Environment {
 public:
-    CPrivateFolders() : m_creator(::getpid()) {
-        std::string pattern = (fs::temp_directory_path() / "quorvel-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
+    CPrivateFolders() : m_creator(CurrentProcessId()) {
+        if (!MakeFreshFolder(fs::temp_directory_path(), "quorvel-test-", m_root)) {
             std::perror("test program: cannot make its private folders");
             std::_Exit(2);  // running on would reach the user's own folders
         }
-        m_root = pattern;
         Point("XDG_CONFIG_HOME", m_root / "config");
         Point("XDG_STATE_HOME", m_root / "state");
         Point("QUORVEL_PORT_DIR", m_root / "ports");
@@ -46,7 +45,7 @@ public:
 
     // A child made by fork() that leaves through exit() must not remove its parent's folders.
     void Remove() const {
-        if (::getpid() != m_creator)
+        if (CurrentProcessId() != m_creator)
             return;
         std::error_code ignored;
         fs::remove_all(m_root, ignored);
@@ -57,10 +56,10 @@ public:
 private:
     static void Point(const char* name, const fs::path& folder) {
         fs::create_directories(folder);
-        ::setenv(name, folder.c_str(), 1);
+        SetVariable(name, folder.string().c_str());
     }
 
-    pid_t m_creator;
+    long m_creator;
     fs::path m_root;
 };
 

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "CtlOptions.h"
+#include "TestProcess.h"
 #include "TrajectoryFile.h"
 
 namespace {
@@ -19,14 +20,14 @@ public:
     explicit CZone(const char* tz) {
         if (const char* old = std::getenv("TZ"))
             m_old = old;
-        ::setenv("TZ", tz, 1);
+        QuorvelTest::SetVariable("TZ", tz);
         ::tzset();
     }
     ~CZone() {
         if (m_old)
-            ::setenv("TZ", m_old->c_str(), 1);
+            QuorvelTest::SetVariable("TZ", m_old->c_str());
         else
-            ::unsetenv("TZ");
+            QuorvelTest::UnsetVariable("TZ");
         ::tzset();
     }
 

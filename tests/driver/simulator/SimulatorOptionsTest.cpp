@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "SimulatorOptions.h"
+#include "TestProcess.h"
 
 namespace quorvel::sim {
 namespace {
@@ -95,12 +96,12 @@ TEST(SimulatorOptionsTest, DefaultPortFolderFollowsTheDriversRule) {
     ASSERT_NE(portDir, nullptr);
     EXPECT_EQ(DefaultPortDirectory(), portDir);
     std::string saved = portDir;
-    ::unsetenv("QUORVEL_PORT_DIR");
+    QuorvelTest::UnsetVariable("QUORVEL_PORT_DIR");
     const char* config = std::getenv("XDG_CONFIG_HOME");
     ASSERT_NE(config, nullptr);
     EXPECT_EQ(DefaultPortDirectory(),
               std::string(config) + "/Pelvarin/Quorvel Control Software/ports");
-    ::setenv("QUORVEL_PORT_DIR", saved.c_str(), 1);
+    QuorvelTest::SetVariable("QUORVEL_PORT_DIR", saved.c_str());
 
     SSimulatorOptions options;
     options.comPort = 4;

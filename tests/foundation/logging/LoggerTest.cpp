@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "TestFolders.h"
+#include "TestProcess.h"
 #include "logging/Logger.h"
 #include "platform/Clock.h"
 #include "platform/TextConvert.h"
@@ -232,12 +233,12 @@ TEST_F(LoggerTest, FailingSeverityTestDropsTheStatement) {
 
 TEST_F(LoggerTest, DebuggerSinkWritesTheSameLineWhenRequested) {
     CLogger logger("Quorvel", Ceiling(6));
-    setenv("QUORVEL_DEBUG_OUTPUT", "1", 1);
+    QuorvelTest::SetVariable("QUORVEL_DEBUG_OUTPUT", "1");
     ::testing::internal::CaptureStderr();
     logger.Log(Notice, L"to the debugger");
     logger.Log(Debug, L"above the ceiling");
     const std::string shown = ::testing::internal::GetCapturedStderr();
-    unsetenv("QUORVEL_DEBUG_OUTPUT");
+    QuorvelTest::UnsetVariable("QUORVEL_DEBUG_OUTPUT");
     EXPECT_EQ(shown, "[Dec 06 06:15:17.042; Notice]: to the debugger\n");
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "TestProcess.h"
 #include "platform/Clock.h"
 #include "platform/ClockSync.h"
 
@@ -25,14 +26,14 @@ public:
         if (m_had) {
             m_old = old;
         }
-        setenv("TZ", zone, 1);
+        QuorvelTest::SetVariable("TZ", zone);
         tzset();
     }
     ~ZoneGuard() {
         if (m_had) {
-            setenv("TZ", m_old.c_str(), 1);
+            QuorvelTest::SetVariable("TZ", m_old.c_str());
         } else {
-            unsetenv("TZ");
+            QuorvelTest::UnsetVariable("TZ");
         }
         tzset();
     }

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "TestFolders.h"
+#include "TestProcess.h"
 #include "platform/DebugOutput.h"
 #include "platform/Paths.h"
 
@@ -25,16 +26,16 @@ public:
             m_old = old;
         }
         if (value != nullptr) {
-            setenv(name, value, 1);
+            QuorvelTest::SetVariable(name, value);
         } else {
-            unsetenv(name);
+            QuorvelTest::UnsetVariable(name);
         }
     }
     ~EnvScope() {
         if (m_had) {
-            setenv(m_name, m_old.c_str(), 1);
+            QuorvelTest::SetVariable(m_name, m_old.c_str());
         } else {
-            unsetenv(m_name);
+            QuorvelTest::UnsetVariable(m_name);
         }
     }
 

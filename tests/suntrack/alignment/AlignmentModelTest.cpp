@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 #include "TestSupport.h"
 #include "core/AlignmentModel.h"
@@ -76,8 +77,8 @@ TEST(AlignmentModel, AzimuthRotationOfTheInstrumentFrame) {
     CAlignmentModel model;
     ASSERT_TRUE(model.Calculate({Rotated(30, 20, 10), Rotated(135, 50, 10), Rotated(250, 70, 10)},
                                 log.Target()));
-    const double c = std::cos(10.0 * M_PI / 180.0);
-    const double s = std::sin(10.0 * M_PI / 180.0);
+    const double c = std::cos(10.0 * std::numbers::pi / 180.0);
+    const double s = std::sin(10.0 * std::numbers::pi / 180.0);
     const arma::mat33 rz = {{c, s, 0.0}, {-s, c, 0.0}, {0.0, 0.0, 1.0}};
     EXPECT_TRUE(arma::approx_equal(model.Matrix(), rz, "absdiff", 1e-12));
 

