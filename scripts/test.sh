@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the normal build with all labels, then a
 # ThreadSanitizer build and an Address/UndefinedBehaviour sanitizer build of the
-# driver layer and its tests. Usage: scripts/test.sh [--quick] (--quick skips the sanitizer builds).
+# driver layer and its tests, and a MinGW-w64 build of the Windows half (every *_win32.cpp and
+# the Windows test programs; scripts/test-windows.sh runs those under Wine).
+# Usage: scripts/test.sh [--quick] (--quick skips the sanitizer and Windows builds).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -25,4 +27,5 @@ if [ "${1:-}" != "--quick" ]; then
     build build-asan -DQUORVEL_SANITIZE=address,undefined -DQUORVEL_SANITIZER_SCOPE=driver
     ASAN_OPTIONS="detect_leaks=1" UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
         ctest --test-dir build-asan -j"$jobs" --output-on-failure --timeout 300 -L 'foundation|driver|suntrack'
+    scripts/test-windows.sh --build-only
 fi
