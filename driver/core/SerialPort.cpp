@@ -310,8 +310,16 @@ void CSerialPort::ExpireIfDue(Clock::time_point now) {
 
 bool CSerialPort::ServiceWrite(SerialFailure& failure) {
     std::lock_guard<std::mutex> port(m_portLock);
-    // Unread input and unsent output are discarded before every command.
-    if (!m_device.Purge(failure))
+    // An event line ("!H:1", "!T:1") arrives byte by byte on a real wire and may be half in
+    // when a command is due: its rest must not be purged nor its start cleared, or the event
+    // is lost for good (an unattended run then waits for the end of homing for ever).
+    bool eventArriving = false;
+    {
+        std::lock_guard<std::mutex> queue(m_queueLock);
+        eventArriving = !m_rx.empty() && m_rx[0] == '!' && !m_bDiscardingLine;
+    }
+    // Otherwise unread input and unsent output are discarded before every command.
+    if (!eventArriving && !m_device.Purge(failure))
         return false;
     std::string text;
     int timeoutMs = kReplyTimeoutMs;
@@ -323,8 +331,10 @@ bool CSerialPort::ServiceWrite(SerialFailure& failure) {
         m_bReplyOutstanding = true;
         if (front.strCommand.empty())
             return true;  // placeholder: its deadline stays
-        m_rx.clear();
-        m_bDiscardingLine = false;
+        if (!eventArriving) {
+            m_rx.clear();
+            m_bDiscardingLine = false;
+        }
         text = front.strCommand;
         timeoutMs = front.nTimeoutMs;
     }
