@@ -30,6 +30,19 @@ TEST_F(SerialPort, EventLineWithNothingQueuedHoldsTheNextCommandUntilItsPlacehol
     EXPECT_EQ((std::vector<std::string>{"S?", "I?"}), NewLines());
 }
 
+TEST_F(SerialPort, EventLineHalfInWhenTheNextCommandIsWrittenIsNotLost) {
+    ConnectAndSettle();
+    // "!H:" arrives right behind the "1" to "H!", while "S?" waits to be written; the rest of
+    // the event line comes after "S?" has gone out, followed by the answer to "S?".
+    peer->Reply("H!", "1\r!H:");
+    peer->Reply("S?", "1\r1\r");
+    quorvel->Home();
+    quorvel->GetStatus(0);
+    ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_HOME_FINISHED));
+    ASSERT_TRUE(Pump([&] { return log.Contains(mark, L"QuorvelDll: Homing routine finished."); }));
+    EXPECT_EQ(Bits({IDLE}), owner.Of(WM_QUORVEL_STATUS).back().status);
+}
+
 TEST_F(SerialPort, PlainLineWithNothingQueuedIsReportedWhole) {
     ConnectAndSettle();
     peer->Send("hello there\r");
