@@ -34,8 +34,16 @@ TEST_F(SerialPort, EventLineHalfInWhenTheNextCommandIsWrittenIsNotLost) {
     ConnectAndSettle();
     // "!H:" arrives right behind the "1" to "H!", while "S?" waits to be written; the rest of
     // the event line comes after "S?" has gone out, followed by the answer to "S?".
-    peer->Reply("H!", "1\r!H:");
-    peer->Reply("S?", "1\r1\r");
+    peer->SetScript([](const std::string& line) -> std::string {
+        if (line == "H!") {
+            // Long enough for "S?" to be queued behind "H!" on a slow (sanitizer) build.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            return "1\r!H:";
+        }
+        if (line == "S?")
+            return "1\r1\r";
+        return CPtyPeer::DefaultReply(line);
+    });
     quorvel->Home();
     quorvel->GetStatus(0);
     ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_HOME_FINISHED));
