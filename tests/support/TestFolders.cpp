@@ -103,6 +103,12 @@ fs::path PortFolder() {
     return PrivateRoot() / "ports";
 }
 
+std::wstring PrivateSettingsPlace() {
+    const std::string& key = Folders().SettingsRoot();
+    return key.empty() ? ConfigHome().wstring()
+                       : L"HKEY_CURRENT_USER\\" + std::wstring(key.begin(), key.end());
+}
+
 void EmptyPrivateFolders() {
     for (const fs::path& folder : {ConfigHome(), StateHome(), PortFolder()}) {
         std::error_code ignored;

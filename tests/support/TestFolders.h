@@ -17,6 +17,11 @@ std::filesystem::path ConfigHome();  // $XDG_CONFIG_HOME
 std::filesystem::path StateHome();   // $XDG_STATE_HOME
 std::filesystem::path PortFolder();  // $QUORVEL_PORT_DIR
 
+// Where the settings hive of the test program lives, as the hive names it: the private
+// registry key "HKEY_CURRENT_USER\Software\QuorvelTests\..." on Windows, ConfigHome()
+// elsewhere.
+std::wstring PrivateSettingsPlace();
+
 // Empties the settings, log and port folders (and the private registry key), as on a
 // computer where the program has never run. Only ever these private folders, whatever the
 // environment says at the time.
