@@ -103,10 +103,14 @@ std::string CaptureDebuggerOutput(const std::function<void()>& action) {
     HANDLE dataReady = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY");
     HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                         kBufferSize, L"DBWIN_BUFFER");
+    // A debug viewer that already reads the buffer would take texts away from this reader.
+    const bool otherReader = mapping != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
     const void* view =
         mapping != nullptr ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, kBufferSize) : nullptr;
     std::string captured;
-    if (bufferReady != nullptr && dataReady != nullptr && view != nullptr) {
+    if (otherReader) {
+        captured = "(another program, a debugger or debug viewer, reads the debug output)";
+    } else if (bufferReady != nullptr && dataReady != nullptr && view != nullptr) {
         std::atomic<bool> done{false};
         std::thread reader([&] {
             const DWORD self = GetCurrentProcessId();
