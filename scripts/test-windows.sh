@@ -40,17 +40,8 @@ known_failures=(
     # Not diagnosed yet (clock and zone checks).
     'Clocks.ManualClockDrivesLocalAndUtcTime' 'ClockCheck.ArmingTheTimedStartChecksTheClockOnce'
     'ClockSync.AnInstalledSourceAnswersInsteadOfTheSystem'
-    # The hive writes through a kernel transaction (KTM), which Wine does not implement:
-    # every write fails there with "Call not implemented.".
-    'AppSettings.*' 'InputFuzz.SettingsImportRefusesWithALineNumberAndStaysBounded'
-    'QuorvelSettings.StoredAsTwoDwordsAndReadBack' 'QuorvelSettings.MissingValueTakesItsDefault'
     # The port directory of COM<n> links is the POSIX rule; Windows names COM ports itself.
     'PortProbe.ListsLinkedPortsThatArePresent'
-    # Logging on Windows: two loggers appending to one file lose lines (Wine's appends?); the
-    # unwritable-path case; the debugger sink is OutputDebugStringW, not standard error.
-    'LoggerTest.TwoLoggersOnOneFileFromSeveralThreadsWriteWholeLines'
-    'LoggerTest.UnwritablePathReportsOnceAndKeepsRunning'
-    'LoggerTest.DebuggerSinkWritesTheSameLineWhenRequested'
 )
 filter=$(IFS=:; echo "${known_failures[*]}")
 

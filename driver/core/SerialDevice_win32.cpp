@@ -4,27 +4,17 @@
 #include <cstdio>
 
 #include "SerialDevice.h"
+#include "platform/SystemError.h"
 #include "platform/WindowsApi.h"
 
 namespace QuorvelDriver {
 
 namespace {
 
-std::wstring SystemText(DWORD code) {
-    wchar_t* text = nullptr;
-    FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&text),
-        0, nullptr);
-    std::wstring result = text ? text : L"";
-    LocalFree(text);
-    return result;
-}
-
 void Fill(SerialFailure& failure, const wchar_t* operation, DWORD code) {
     failure.operation = operation;
     failure.code = static_cast<int>(code);
-    failure.systemText = SystemText(code);
+    failure.systemText = Platform::SystemErrorText(code);
 }
 
 std::wstring DevicePath(unsigned int port) {

@@ -18,7 +18,8 @@ public:
     // Opens or creates `path`, keeping its content. False with the system's reason in `error`.
     bool Open(const std::wstring& path, std::string& error);
     // Writes the bytes at the current end of the file in one system call (the kernel keeps
-    // such appends whole against other writers). False when the write failed.
+    // such appends whole against other writers; on Windows a byte-range lock held for the
+    // append keeps them whole under Wine too). False when the write failed.
     bool Append(const void* data, std::size_t size);
     void Close();
     bool IsOpen() const { return m_handle != kClosed; }

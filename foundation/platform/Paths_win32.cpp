@@ -1,7 +1,10 @@
 // Folders and devices on Windows: the per-user and all-users application data folders,
 // the COM device namespace and the shell's "open" verb.
-#include <shlobj.h>
+// <windows.h> before the headers that build on it.
+// clang-format off
 #include <windows.h>
+#include <shlobj.h>
+// clang-format on
 
 #include <cstdlib>
 #include <string>

@@ -35,6 +35,15 @@ char32_t NextCodePoint(const std::wstring& wide, std::size_t& i) {
     return cp;
 }
 
+// A Unicode scalar value: a code point that is not a surrogate.
+bool IsScalarValue(char32_t cp) {
+    return cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+}
+
+// The smallest code point that needs a sequence of this many bytes; below it the sequence
+// is an overlong form, which would let a second spelling of a character slip past checks.
+constexpr char32_t kShortestFrom[] = {0, 0, 0x80, 0x800, 0x10000};
+
 }  // namespace
 
 std::wstring WidenBytes(const std::string& bytes) {
@@ -78,11 +87,11 @@ std::wstring Utf8ToWide(const std::string& utf8) {
                     }
                     v = (v << 6) | (b & 0x3F);
                 }
-                if (ok) {
-                    cp = v;
-                } else {
+                if (!ok) {
                     len = 1;
-                }
+                } else if (IsScalarValue(v) && v >= kShortestFrom[len]) {
+                    cp = v;
+                }  // else an overlong form, an encoded surrogate or beyond U+10FFFF: U+FFFD
             }
         }
         AppendCodePoint(out, cp);
@@ -96,7 +105,7 @@ std::string WideToUtf8(const std::wstring& wide) {
     out.reserve(wide.size());
     for (std::size_t i = 0; i < wide.size();) {
         auto cp = NextCodePoint(wide, i);
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        if (!IsScalarValue(cp)) {
             cp = 0xFFFD;
         }
         if (cp < 0x80) {
@@ -123,8 +132,8 @@ std::u16string WideToUtf16(const std::wstring& wide) {
     out.reserve(wide.size());
     for (std::size_t i = 0; i < wide.size();) {
         auto cp = NextCodePoint(wide, i);
-        if (cp > 0x10FFFF) {
-            cp = 0xFFFD;
+        if (!IsScalarValue(cp)) {
+            cp = 0xFFFD;  // a lone surrogate would make the UTF-16 ill-formed
         }
         if (cp >= 0x10000) {
             cp -= 0x10000;
@@ -173,7 +182,11 @@ std::string PrintableBytes(const std::string& bytes, std::size_t maxBytes) {
 
 std::wstring PrintableText(const std::wstring& text, std::size_t maxChars) {
     std::wstring out;
-    const std::size_t shown = text.size() > maxChars ? maxChars : text.size();
+    std::size_t shown = text.size() > maxChars ? maxChars : text.size();
+    if (kWideIsUtf16 && shown > 0 && shown < text.size() && text[shown - 1] >= 0xD800 &&
+        text[shown - 1] <= 0xDBFF) {
+        --shown;  // the cut does not split a surrogate pair
+    }
     for (std::size_t i = 0; i < shown; ++i) {
         const wchar_t c = text[i];
         if (c >= 0x20 && !(c >= 0x7F && c <= 0x9F)) {
@@ -186,6 +199,33 @@ std::wstring PrintableText(const std::wstring& text, std::size_t maxChars) {
         out += kHex[c & 0x0F];
     }
     return shown < text.size() ? out + L"..." : out;
+}
+
+std::wstring OneLineMessage(const std::wstring& message) {
+    std::wstring out;
+    out.reserve(message.size());
+    bool pendingBreak = false;
+    for (const wchar_t c : message) {
+        if (c == L'\r' || c == L'\n') {
+            pendingBreak = !out.empty();
+            continue;
+        }
+        if (pendingBreak) {
+            while (!out.empty() && out.back() == L' ') {
+                out.pop_back();
+            }
+            out += L' ';
+            pendingBreak = false;
+        }
+        out += c;
+    }
+    while (!out.empty() && (out.back() == L' ' || out.back() == L'\t')) {
+        out.pop_back();
+    }
+    if (!out.empty() && out.back() == L'.') {
+        out.pop_back();
+    }
+    return out;
 }
 
 }  // namespace Platform

@@ -4,6 +4,9 @@
 // Platform::SettingsHiveFile().
 //
 // Key names and value names compare case-insensitively; paths separate keys with '\'.
+// On Windows, QUORVEL_REGISTRY_ROOT (a key path below HKEY_CURRENT_USER, such as
+// "Software\QuorvelTests\1234-5678") moves the per-user root there, for test programs.
+//
 // Transactions: a key opened for writing directly below HiveCurrentUser() begins one; every
 // key created or opened below it shares it; closing that top key commits it, or rolls it
 // back when any write through it failed (the close then fails). A process that dies in
@@ -58,6 +61,8 @@ HiveResult HiveCreateKey(HiveKey root, const std::wstring& path, HiveKey* result
 HiveResult HiveOpenKey(HiveKey root, const std::wstring& path, bool write, HiveKey* result);
 HiveResult HiveCloseKey(HiveKey key);
 // Closes a key; when it is the top key of a transaction, rolls the transaction back.
+// Failed when the writes made through it could not be taken back (a registry without
+// transactions writes value by value).
 HiveResult HiveAbortKey(HiveKey key);
 
 HiveResult HiveSetValue(HiveKey key, const wchar_t* name, std::uint32_t type, const void* data,

@@ -1,6 +1,13 @@
-// The per-user hive on Windows: HKEY_CURRENT_USER itself. A top key opened for writing
-// runs in a kernel transaction (KTM); keys opened through a transacted handle take part in
-// it, so a record's Save commits or rolls back as a whole, as on the SQLite hive.
+// The per-user hive on Windows: HKEY_CURRENT_USER, or the key below it that
+// QUORVEL_REGISTRY_ROOT names (a private root for test programs, as XDG_CONFIG_HOME is for
+// the SQLite hive). A top key opened for writing runs in a kernel transaction (KTM); keys
+// opened through a transacted handle take part in it, so a record's Save commits or rolls
+// back as a whole, as on the SQLite hive.
+//
+// Where the system has no kernel transactions (Wine answers "call not implemented"), which
+// the first save finds out, saves write their values one by one: a failed write still fails
+// the save, but a save cut short by a crash can leave part of a record written, and an
+// aborted import cannot be taken back. This is reported once per process.
 // <ktmw32.h> needs <windows.h> before it.
 // clang-format off
 #include <windows.h>
@@ -12,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/SystemError.h"
 #include "settings/RegistryHive.h"
 #include "settings/StorageDiagnostics.h"
 
@@ -27,10 +35,21 @@ struct HiveTransaction {
             CloseHandle(handle);
         }
     }
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    bool failed = false;    // a write failed: roll back at the end
-    bool finished = false;  // the top key was closed
+    HANDLE handle = INVALID_HANDLE_VALUE;  // none while writing value by value
+    bool failed = false;                   // a write failed: roll back at the end
+    bool finished = false;                 // the top key was closed
 };
+
+// Whether this system has kernel transactions; the first save finds out.
+enum TransactionSupport : int { kTransactionsUnknown, kTransactionsWork, kTransactionsMissing };
+std::atomic<int> g_transactions{kTransactionsUnknown};
+
+// The answers of a system without kernel transactions (Wine's stubs, a stripped-down
+// Windows) to CreateTransaction or to the first transacted registry call.
+bool MeansNoTransactions(DWORD code) {
+    return code == ERROR_CALL_NOT_IMPLEMENTED || code == ERROR_NOT_SUPPORTED ||
+           code == ERROR_PROC_NOT_FOUND;
+}
 
 // The registry has no busy state of its own; the setting is kept for the interface.
 std::atomic<int> g_busyTimeoutMs{2000};
@@ -64,18 +83,61 @@ HiveResult FromWin32(LSTATUS status) {
 }
 
 std::wstring SystemMessage(DWORD code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message =
-        length != 0 ? std::wstring(text, length) : L"error " + std::to_wstring(code);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n')) {
-        message.pop_back();
-    }
-    return message;
+    return Platform::SystemErrorText(code);
 }
+
+void NoteNoTransactions(DWORD code) {
+    if (g_transactions.exchange(kTransactionsMissing) != kTransactionsMissing) {
+        ReportStorageProblem(
+            L"Settings: the registry offers no transactions here (" + SystemMessage(code) +
+            L"); settings are saved value by value, so a save that is cut short can leave part "
+            L"of a record written");
+    }
+}
+
+// The key that stands for the per-user root: QUORVEL_REGISTRY_ROOT below HKEY_CURRENT_USER
+// when that is set, else HKEY_CURRENT_USER itself. A handle for one call, closed at its end;
+// the private root is made when a writer needs it, and a reader finds it missing like any
+// missing key. A private root that cannot be used fails the call: never the user's own keys.
+class CUserRoot {
+public:
+    explicit CUserRoot(bool write) {
+        wchar_t below[512];
+        const DWORD n = GetEnvironmentVariableW(L"QUORVEL_REGISTRY_ROOT", below, 512);
+        if (n == 0) {
+            m_key = HKEY_CURRENT_USER;
+            return;
+        }
+        if (n >= 512) {
+            m_status = ERROR_FILENAME_EXCED_RANGE;
+            return;
+        }
+        m_status =
+            write ? RegCreateKeyExW(HKEY_CURRENT_USER, below, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                    KEY_READ | KEY_WRITE, nullptr, &m_key, nullptr)
+                  : RegOpenKeyExW(HKEY_CURRENT_USER, below, 0, KEY_READ, &m_key);
+        if (m_status != ERROR_SUCCESS) {
+            m_key = nullptr;
+        } else {
+            m_close = true;
+        }
+    }
+    ~CUserRoot() {
+        if (m_close) {
+            RegCloseKey(m_key);
+        }
+    }
+    CUserRoot(const CUserRoot&) = delete;
+    CUserRoot& operator=(const CUserRoot&) = delete;
+
+    HKEY Key() const { return m_key; }
+    LSTATUS Status() const { return m_status; }
+
+private:
+    HKEY m_key = nullptr;
+    LSTATUS m_status = ERROR_SUCCESS;
+    bool m_close = false;
+};
 
 }  // namespace
 
@@ -95,7 +157,9 @@ HiveResult WriteFailed(HiveKeyState& key, LSTATUS status) {
         if (!key.transaction->failed) {
             ReportStorageProblem(L"Settings: writing to the registry failed (" +
                                  SystemMessage(static_cast<DWORD>(status)) +
-                                 L"); nothing was saved");
+                                 (key.transaction->handle != INVALID_HANDLE_VALUE
+                                      ? L"); nothing was saved"
+                                      : L"); the record may be stored in part"));
         }
         key.transaction->failed = true;
     }
@@ -104,6 +168,61 @@ HiveResult WriteFailed(HiveKeyState& key, LSTATUS status) {
 
 bool Stale(HiveKey key) {
     return key == nullptr || (key->transaction && key->transaction->finished);
+}
+
+// The handle behind a key for one call; the per-user root is resolved for it (null, with the
+// reason in Status(), when the private root cannot be opened).
+class CKeyHandle {
+public:
+    CKeyHandle(HiveKey key, bool write) {
+        if (key == &g_currentUser) {
+            m_root = std::make_unique<CUserRoot>(write);
+            m_key = m_root->Key();
+            m_status = m_root->Status();
+        } else {
+            m_key = key->key;
+        }
+    }
+    HKEY Key() const { return m_key; }
+    LSTATUS Status() const { return m_status; }
+
+private:
+    std::unique_ptr<CUserRoot> m_root;
+    HKEY m_key = nullptr;
+    LSTATUS m_status = ERROR_SUCCESS;
+};
+
+// Opens the top key of a save below `base`, in a new transaction where the system has them,
+// else directly (the transaction then has no handle).
+LSTATUS OpenTopKey(HKEY base, const std::wstring& path, REGSAM access, bool create,
+                   HiveKeyState& key) {
+    HiveTransaction& t = *key.transaction;
+    if (g_transactions.load() != kTransactionsMissing) {
+        t.handle = CreateTransaction(nullptr, nullptr, 0, 0, 0, 0, nullptr);
+        if (t.handle == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (!MeansNoTransactions(error)) {
+                return static_cast<LSTATUS>(error);
+            }
+            NoteNoTransactions(error);
+        } else {
+            const LSTATUS status =
+                create ? RegCreateKeyTransactedW(base, path.c_str(), 0, nullptr,
+                                                 REG_OPTION_NON_VOLATILE, access, nullptr, &key.key,
+                                                 nullptr, t.handle, nullptr)
+                       : RegOpenKeyTransactedW(base, path.c_str(), 0, access, &key.key, t.handle,
+                                               nullptr);
+            if (!MeansNoTransactions(static_cast<DWORD>(status))) {
+                return status;
+            }
+            CloseHandle(t.handle);
+            t.handle = INVALID_HANDLE_VALUE;
+            NoteNoTransactions(static_cast<DWORD>(status));
+        }
+    }
+    return create ? RegCreateKeyExW(base, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                                    nullptr, &key.key, nullptr)
+                  : RegOpenKeyExW(base, path.c_str(), 0, access, &key.key);
 }
 
 HiveResult Open(HiveKey root, const std::wstring& path, bool write, bool create, HiveKey* result) {
@@ -118,31 +237,31 @@ HiveResult Open(HiveKey root, const std::wstring& path, bool write, bool create,
     key->write = write;
     const REGSAM access = write ? (KEY_READ | KEY_WRITE) : KEY_READ;
     LSTATUS status = ERROR_SUCCESS;
-    if (root == &g_currentUser && write) {
-        key->transaction = std::make_shared<HiveTransaction>();
-        key->transaction->handle = CreateTransaction(nullptr, nullptr, 0, 0, 0, 0, nullptr);
-        if (key->transaction->handle == INVALID_HANDLE_VALUE) {
-            return FromWin32(static_cast<LSTATUS>(GetLastError()));
-        }
-        key->ownsTransaction = true;
-        status = create
-                     ? RegCreateKeyTransactedW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr,
-                                               REG_OPTION_NON_VOLATILE, access, nullptr, &key->key,
-                                               nullptr, key->transaction->handle, nullptr)
-                     : RegOpenKeyTransactedW(HKEY_CURRENT_USER, path.c_str(), 0, access, &key->key,
-                                             key->transaction->handle, nullptr);
-    } else {
+    if (root != &g_currentUser) {
         key->transaction = root->transaction;
         status = create
                      ? RegCreateKeyExW(root->key, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                        access, nullptr, &key->key, nullptr)
                      : RegOpenKeyExW(root->key, path.c_str(), 0, access, &key->key);
+    } else {
+        if (write) {
+            key->transaction = std::make_shared<HiveTransaction>();
+            key->ownsTransaction = true;
+        }
+        const CUserRoot base(write);
+        if (base.Key() == nullptr) {
+            status = base.Status();
+        } else if (write) {
+            status = OpenTopKey(base.Key(), path, access, create, *key);
+        } else {
+            status = RegOpenKeyExW(base.Key(), path.c_str(), 0, access, &key->key);
+        }
     }
     if (status != ERROR_SUCCESS) {
         if (create) {
             WriteFailed(*key, status);
         }
-        if (key->ownsTransaction) {
+        if (key->ownsTransaction && key->transaction->handle != INVALID_HANDLE_VALUE) {
             RollbackTransaction(key->transaction->handle);
         }
         return FromWin32(status);
@@ -179,6 +298,10 @@ static HiveResult Finish(HiveKey key, bool abort) {
     }
     HiveTransaction& t = *owned->transaction;
     t.finished = true;
+    if (t.handle == INVALID_HANDLE_VALUE) {
+        // Written value by value: what was written stays, and nothing can be taken back.
+        return abort || t.failed ? HiveResult::Failed : FromWin32(closed);
+    }
     if (abort || t.failed) {
         RollbackTransaction(t.handle);
         return abort ? HiveResult::Success : HiveResult::Failed;
@@ -221,10 +344,14 @@ HiveResult HiveQueryValue(HiveKey key, const wchar_t* name, std::uint32_t* type,
     if (Stale(key)) {
         return HiveResult::Failed;
     }
+    const CKeyHandle handle(key, false);
+    if (handle.Key() == nullptr) {
+        return FromWin32(handle.Status());
+    }
     DWORD valueType = REG_NONE;
     DWORD bytes = static_cast<DWORD>(data != nullptr ? *size : 0);
     const LSTATUS status =
-        RegQueryValueExW(key->key, name, nullptr, &valueType, static_cast<BYTE*>(data), &bytes);
+        RegQueryValueExW(handle.Key(), name, nullptr, &valueType, static_cast<BYTE*>(data), &bytes);
     if (type != nullptr) {
         *type = valueType;
     }
@@ -238,7 +365,11 @@ HiveResult HiveDeleteValue(HiveKey key, const wchar_t* name) {
     if (Stale(key) || !key->write) {
         return HiveResult::AccessDenied;
     }
-    const LSTATUS status = RegDeleteValueW(key->key, name);
+    const CKeyHandle handle(key, true);
+    if (handle.Key() == nullptr) {
+        return FromWin32(handle.Status());
+    }
+    const LSTATUS status = RegDeleteValueW(handle.Key(), name);
     if (status == ERROR_FILE_NOT_FOUND) {
         return HiveResult::NotFound;
     }
@@ -249,7 +380,11 @@ HiveResult HiveDeleteTree(HiveKey key, const std::wstring& path) {
     if (Stale(key) || !key->write) {
         return HiveResult::AccessDenied;
     }
-    const LSTATUS status = RegDeleteTreeW(key->key, path.empty() ? nullptr : path.c_str());
+    const CKeyHandle handle(key, true);
+    if (handle.Key() == nullptr) {
+        return FromWin32(handle.Status());
+    }
+    const LSTATUS status = RegDeleteTreeW(handle.Key(), path.empty() ? nullptr : path.c_str());
     if (status == ERROR_FILE_NOT_FOUND) {
         return HiveResult::NotFound;
     }
@@ -261,11 +396,15 @@ HiveResult HiveEnumSubKeys(HiveKey key, std::vector<std::wstring>* names) {
         return HiveResult::Failed;
     }
     names->clear();
+    const CKeyHandle handle(key, false);
+    if (handle.Key() == nullptr) {
+        return FromWin32(handle.Status());
+    }
     wchar_t name[256];
     for (DWORD index = 0;; ++index) {
         DWORD length = 256;
         const LSTATUS status =
-            RegEnumKeyExW(key->key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+            RegEnumKeyExW(handle.Key(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS) {
             return HiveResult::Success;
         }
@@ -281,11 +420,15 @@ HiveResult HiveEnumValues(HiveKey key, std::vector<HiveValue>* values) {
         return HiveResult::Failed;
     }
     values->clear();
+    const CKeyHandle handle(key, false);
+    if (handle.Key() == nullptr) {
+        return FromWin32(handle.Status());
+    }
     DWORD longestName = 0;
     DWORD longestData = 0;
     LSTATUS status =
-        RegQueryInfoKeyW(key->key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         &longestName, &longestData, nullptr, nullptr);
+        RegQueryInfoKeyW(handle.Key(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, &longestName, &longestData, nullptr, nullptr);
     if (status != ERROR_SUCCESS) {
         return FromWin32(status);
     }
@@ -295,7 +438,7 @@ HiveResult HiveEnumValues(HiveKey key, std::vector<HiveValue>* values) {
         DWORD nameLength = static_cast<DWORD>(name.size());
         DWORD dataLength = static_cast<DWORD>(data.size());
         DWORD type = REG_NONE;
-        status = RegEnumValueW(key->key, index, name.data(), &nameLength, nullptr, &type,
+        status = RegEnumValueW(handle.Key(), index, name.data(), &nameLength, nullptr, &type,
                                data.data(), &dataLength);
         if (status == ERROR_NO_MORE_ITEMS) {
             return HiveResult::Success;
@@ -315,7 +458,12 @@ HiveResult HiveCheck(std::wstring* file) {
     // The registry keeps its own hive files whole (its log and KTM); a damaged hive is the
     // system's to repair, not ours to set aside.
     if (file != nullptr) {
+        wchar_t below[512];
+        const DWORD n = GetEnvironmentVariableW(L"QUORVEL_REGISTRY_ROOT", below, 512);
         *file = L"HKEY_CURRENT_USER";
+        if (n != 0 && n < 512) {
+            *file += L"\\" + std::wstring(below, n);
+        }
     }
     return HiveResult::Success;
 }

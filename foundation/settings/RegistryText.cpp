@@ -703,9 +703,11 @@ bool ImportRegistryText(const std::filesystem::path& file, std::wstring* error) 
     for (const Operation& op : ops) {
         r = Apply(root, op);
         if (r != HiveResult::Success) {
-            HiveAbortKey(root);
+            // Without transactions the lines before this one stay written.
+            const bool undone = HiveAbortKey(root) == HiveResult::Success;
             SetError(error, L"cannot import \"" + PathText(file) + L"\" (" + HiveResultText(r) +
-                                L"); nothing was imported");
+                                (undone ? L"); nothing was imported"
+                                        : L"); the lines before it may have been imported"));
             return false;
         }
     }

@@ -1,5 +1,5 @@
 # Platform layer: clocks and calendar, events, the window-message layer, message boxes,
-# folders and the debugger-output switch.
+# folders, the debugger-output switch and text conversion.
 quorvel_test(NAME foundation_platform_tests
     LABELS foundation
     SOURCES
@@ -7,6 +7,7 @@ quorvel_test(NAME foundation_platform_tests
         ${CMAKE_CURRENT_LIST_DIR}/platform/EventTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/platform/WndTest.cpp
         ${CMAKE_CURRENT_LIST_DIR}/platform/MessageBoxTest.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/platform/TextConvertTest.cpp
     LIBS foundation)
 # The folder and device rules checked here are the POSIX ones.
 if(NOT WIN32)

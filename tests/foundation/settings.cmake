@@ -13,3 +13,9 @@ quorvel_test(NAME foundation_settings_tests
         ${CMAKE_CURRENT_LIST_DIR}/settings/DamagedHiveTest.cpp
     LIBS foundation SQLite::SQLite3)
 endif()
+# The hive as each platform has it (SQLite here, the registry on Windows): its private place
+# in a test program and saves that fail.
+quorvel_test(NAME foundation_hive_tests
+    LABELS foundation
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings/HiveSaveTest.cpp
+    LIBS foundation)

@@ -31,6 +31,10 @@ public:
         Point("HOME", m_root / "home");
         Point("XDG_DATA_HOME", m_root / "home" / ".local" / "share");
         Point("XDG_CACHE_HOME", m_root / "home" / ".cache");
+        if (!MakePrivateSettingsRoot(m_settingsRoot)) {
+            std::fprintf(stderr, "test program: cannot make its private registry key\n");
+            std::_Exit(2);  // running on would reach the user's own settings
+        }
     }
 
     // Every variable is checked again before the first test: a test program must not start
@@ -41,6 +45,8 @@ public:
             ASSERT_TRUE(value != nullptr && fs::path(value).string().rfind(m_root.string(), 0) == 0)
                 << name << " is not below the private folder " << m_root;
         }
+        const std::string problem = PrivateSettingsRootProblem(m_settingsRoot);
+        ASSERT_TRUE(problem.empty()) << problem;
     }
 
     // A child made by fork() that leaves through exit() must not remove its parent's folders.
@@ -49,9 +55,11 @@ public:
             return;
         std::error_code ignored;
         fs::remove_all(m_root, ignored);
+        RemovePrivateSettingsRoot(m_settingsRoot);
     }
 
     const fs::path& Root() const { return m_root; }
+    const std::string& SettingsRoot() const { return m_settingsRoot; }
 
 private:
     static void Point(const char* name, const fs::path& folder) {
@@ -61,6 +69,7 @@ private:
 
     long m_creator;
     fs::path m_root;
+    std::string m_settingsRoot;  // the private registry key on Windows; empty elsewhere
 };
 
 CPrivateFolders& Folders() {
@@ -94,12 +103,19 @@ fs::path PortFolder() {
     return PrivateRoot() / "ports";
 }
 
+std::wstring PrivateSettingsPlace() {
+    const std::string& key = Folders().SettingsRoot();
+    return key.empty() ? ConfigHome().wstring()
+                       : L"HKEY_CURRENT_USER\\" + std::wstring(key.begin(), key.end());
+}
+
 void EmptyPrivateFolders() {
     for (const fs::path& folder : {ConfigHome(), StateHome(), PortFolder()}) {
         std::error_code ignored;
         for (const auto& entry : fs::directory_iterator(folder, ignored))
             fs::remove_all(entry.path(), ignored);
     }
+    EmptyPrivateSettingsRoot(Folders().SettingsRoot());
 }
 
 }  // namespace QuorvelTest

@@ -1,3 +1,4 @@
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -19,6 +20,25 @@ bool MakeFreshFolder(const std::filesystem::path& parent, const char* prefix,
     }
     made = pattern;
     return true;
+}
+
+bool MakePrivateSettingsRoot(std::string& made) {
+    made.clear();
+    return true;
+}
+
+void RemovePrivateSettingsRoot(const std::string&) {}
+
+void EmptyPrivateSettingsRoot(const std::string&) {}
+
+std::string PrivateSettingsRootProblem(const std::string&) {
+    return {};
+}
+
+std::string CaptureDebuggerOutput(const std::function<void()>& action) {
+    ::testing::internal::CaptureStderr();
+    action();
+    return ::testing::internal::GetCapturedStderr();
 }
 
 void SetVariable(const char* name, const char* value) {

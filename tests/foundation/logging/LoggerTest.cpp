@@ -234,10 +234,10 @@ TEST_F(LoggerTest, FailingSeverityTestDropsTheStatement) {
 TEST_F(LoggerTest, DebuggerSinkWritesTheSameLineWhenRequested) {
     CLogger logger("Quorvel", Ceiling(6));
     QuorvelTest::SetVariable("QUORVEL_DEBUG_OUTPUT", "1");
-    ::testing::internal::CaptureStderr();
-    logger.Log(Notice, L"to the debugger");
-    logger.Log(Debug, L"above the ceiling");
-    const std::string shown = ::testing::internal::GetCapturedStderr();
+    const std::string shown = QuorvelTest::CaptureDebuggerOutput([&] {
+        logger.Log(Notice, L"to the debugger");
+        logger.Log(Debug, L"above the ceiling");
+    });
     QuorvelTest::UnsetVariable("QUORVEL_DEBUG_OUTPUT");
     EXPECT_EQ(shown, "[Dec 06 06:15:17.042; Notice]: to the debugger\n");
 }
