@@ -167,36 +167,38 @@ std::vector<PortDescription> DescribePresentPorts(const PortCatalogRoots& roots)
 }
 
 StableNameResult RecordStableName(unsigned int port, const PortCatalogRoots& roots) {
-    const PortDescription description = DescribePort(port, roots);
     const std::string name = ComName(port);
-    const std::string device =
-        description.device.empty() ? "no device" : Platform::WideToUtf8(description.device);
+    const fs::path folder = Platform::PortDirectory();
+    const fs::path entry = folder / name;
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(entry, error);
+    const bool isLink = !error && fs::is_symlink(status);
+    std::string before;
+    if (isLink) {
+        const fs::path target = fs::read_symlink(entry, error);
+        const fs::path absolute =
+            (target.is_absolute() ? target : folder / target).lexically_normal();
+        // A by-id name already survives a re-plug, also while the adapter is unplugged.
+        if (!error &&
+            absolute.parent_path() == (DevRoot(roots) / "serial" / "by-id").lexically_normal()) {
+            return Outcome(StableNameOutcome::AlreadyStable, absolute,
+                           name + " already leads to " + absolute.string() +
+                               "; it keeps its number after a re-plug.");
+        }
+        before = " (it led to " + target.string() + " before)";
+    }
+
+    const PortDescription description = DescribePort(port, roots);
     if (description.stableName.empty()) {
+        const std::string device =
+            description.device.empty() ? "no device" : Platform::WideToUtf8(description.device);
         return Outcome(StableNameOutcome::NoStableName, {},
                        name + " (" + device +
                            ") has no stable name: the system gives one only to USB adapters "
                            "(/dev/serial/by-id). The port folder is unchanged.");
     }
     const fs::path stable = Platform::WideToUtf8(description.stableName);
-    const fs::path folder = Platform::PortDirectory();
-    const fs::path entry = folder / name;
-
-    std::error_code error;
-    const fs::file_status status = fs::symlink_status(entry, error);
-    std::string before;
-    if (!error && fs::is_symlink(status)) {
-        const fs::path target = fs::read_symlink(entry, error);
-        const fs::path absolute = target.is_absolute() ? target : folder / target;
-        // Any stable name of the same device will do: the entry already survives a re-plug.
-        const std::vector<fs::path> names = StableNamesOf(Resolved(absolute), roots);
-        if (!error &&
-            std::find(names.begin(), names.end(), absolute.lexically_normal()) != names.end()) {
-            return Outcome(StableNameOutcome::AlreadyStable, absolute,
-                           name + " already leads to " + absolute.string() +
-                               "; it keeps its number after a re-plug.");
-        }
-        before = " (it led to " + target.string() + " before)";
-    } else if (!error && fs::exists(status)) {
+    if (!isLink && !error && fs::exists(status)) {
         return Outcome(StableNameOutcome::Failed, stable,
                        name + " in the port folder (" + entry.string() +
                            ") is not a link, so it was left as it is.");

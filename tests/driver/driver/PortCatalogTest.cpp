@@ -154,6 +154,12 @@ TEST_F(PortCatalog, RecordingLinksThePortToItsStableNameOnceAndReplacesAnotherEn
     EXPECT_EQ(ByIdPath(), fs::read_symlink(Entry(40)));
     EXPECT_NE(std::wstring::npos, replaced.message.find(W(roots.dev / "ttyUSB0")))
         << "says what the entry led to before";
+
+    // An adapter unplugged just now: its by-id name leads nowhere, and the entry stays.
+    const fs::path gone = roots.dev / "serial" / "by-id" / "usb-Prolific_USB-Serial-if00-port0";
+    Link(Entry(41), gone);
+    EXPECT_EQ(StableNameOutcome::AlreadyStable, RecordStableName(41, roots).outcome);
+    EXPECT_EQ(gone, fs::read_symlink(Entry(41)));
 }
 
 TEST_F(PortCatalog, PortWithoutStableNameLeavesThePortFolderAlone) {
