@@ -20,8 +20,8 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr DWORD kLikelyBaud = 115200;  // the instrument's factory rate
-// Bits on the wire for "I?\r" and an answer of up to 40 bytes, 10 bits a byte (8N1).
-constexpr long long kExchangeBits = (3 + 40) * 10;
+// Bits on the wire for "\rI?\r" and an answer of up to 40 bytes, 10 bits a byte (8N1).
+constexpr long long kExchangeBits = (4 + 40) * 10;
 // The least time an instrument is given to start answering at a rate.
 constexpr long long kMinAnswerMs = 20;
 
@@ -178,7 +178,11 @@ SPortResult CPortDetector::Impl::AskAtRates(CSerialDevice& device) {
         const auto left = [&stepEnd] {
             return std::chrono::duration_cast<milliseconds>(stepEnd - Clock::now());
         };
-        if (!device.Write("I?\r", std::max(left(), milliseconds(1)), failure)) {
+        // At a wrong rate the instrument heard garbage, perhaps without a line end: a carriage
+        // return first ends that line, so "I?" arrives on a line of its own. (Its answer to
+        // the garbage, if any, is not an identification and is passed over below.)
+        const std::string question = &step == &plan.front() ? "I?\r" : "\rI?\r";
+        if (!device.Write(question, std::max(left(), milliseconds(1)), failure)) {
             result.reason = failure.operation + L" failed: " + failure.systemText;
             return result;
         }

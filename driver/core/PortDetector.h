@@ -58,7 +58,7 @@ struct ProbeStep {
 };
 
 // The rates a port is asked at, in order, with their shares of `options.replyDeadline`: each
-// gets the wire time of the question and a 40-byte answer at its rate (180 ms at 2400 baud)
+// gets the wire time of the question and a 40-byte answer at its rate (184 ms at 2400 baud)
 // plus time for the instrument to answer, most of that to the likely rates.
 QUORVELDLL_API std::vector<ProbeStep> PlanProbe(const DetectOptions& options);
 

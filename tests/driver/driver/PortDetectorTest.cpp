@@ -76,8 +76,8 @@ TEST(ProbePlan, AsksAtTheStoredRateThenTheFactoryRateThenFastestFirstWithinTheDe
     }
     EXPECT_EQ((std::vector<DWORD>{9600, 115200, 57600, 38400, 19200, 4800, 2400}), order);
     EXPECT_EQ(options.replyDeadline, total);
-    // At 2400 baud "I?" and a 40-byte answer take 180 ms on the wire alone.
-    EXPECT_GE(plan.back().slice, milliseconds(180));
+    // At 2400 baud the question and a 40-byte answer take 184 ms on the wire alone.
+    EXPECT_GE(plan.back().slice, milliseconds(184));
     // The likely rates get most of the time for the instrument to answer.
     EXPECT_GT(plan[0].slice, plan[2].slice);
     EXPECT_GT(plan[1].slice, plan[2].slice);
@@ -146,9 +146,12 @@ TEST_F(PortDetector, FindsExactlyTheInstrumentsAndSaysWhyTheOtherPortsWereSkippe
 
     // The silent port was asked at every rate, and given up within its deadline (the bound
     // here only catches a probe that waits far longer).
-    EXPECT_EQ(PlanProbe(options).size(), peers[0]->Lines().size());
-    for (const std::string& line : peers[0]->Lines())
-        EXPECT_EQ("I?", line);
+    // After the first rate a carriage return goes first: it ends whatever line the instrument
+    // made of the question at a wrong rate.
+    std::string asked = "I?\r";
+    for (std::size_t i = 1; i < PlanProbe(options).size(); ++i)
+        asked += "\rI?\r";
+    EXPECT_EQ(asked, peers[0]->RawBytes());
     EXPECT_LT(took, milliseconds(5000));
 
     // A start and an end for each port; the last says all are done.
@@ -166,6 +169,26 @@ TEST_F(PortDetector, StoredRateIsAskedFirst) {
     const DetectReport report = CPortDetector(options).Run();
     ASSERT_EQ(1u, report.found.size());
     EXPECT_EQ(9600u, report.found[0].baud);
+}
+
+TEST_F(PortDetector, GarbageAtWrongRatesIsPassedOverUntilTheInstrumentAnswers) {
+    // An instrument at 38400 baud, asked at 115200 and 57600 first: what it makes of those
+    // questions is garbage, and it answers the empty line before each later question with an
+    // error.
+    int questions = 0;  // only the peer's thread counts, and the peer ends first
+    auto peer = std::make_unique<CPtyPeer>(32);
+    peer->SetScript([&questions](const std::string& line) -> std::string {
+        if (line != "I?")
+            return "?\r";
+        return ++questions < 3 ? std::string("\x83\xf1,\r")
+                               : std::string("Pelvarin,QUORVEL4,HW-2\r");
+    });
+    DetectOptions options;
+    options.ports = {32};
+    const DetectReport report = CPortDetector(options).Run();
+    ASSERT_EQ(1u, report.found.size()) << Platform::WideToUtf8(ReasonFor(report, 32));
+    EXPECT_EQ(38400u, report.found[0].baud);
+    EXPECT_EQ(L"HW-2", report.found[0].trailing);
 }
 
 TEST_F(PortDetector, CancelEndsAProbeThatWouldWaitLong) {
