@@ -136,7 +136,7 @@ SPortResult CPortDetector::Impl::Probe(unsigned int port) {
     }
     CSerialDevice device;
     SerialFailure failure;
-    switch (device.OpenPort(port, failure)) {
+    switch (device.Open(port, failure)) {
         case OpenOutcome::Opened:
             break;
         case OpenOutcome::InUse:

@@ -189,11 +189,7 @@ CSerialDevice::~CSerialDevice() {
     delete m_impl;
 }
 
-bool CSerialDevice::Open(unsigned int port, SerialFailure& failure) {
-    return OpenPort(port, failure) == OpenOutcome::Opened;
-}
-
-OpenOutcome CSerialDevice::OpenPort(unsigned int port, SerialFailure& failure) {
+OpenOutcome CSerialDevice::Open(unsigned int port, SerialFailure& failure) {
     Close();
     failure = SerialFailure{};
     const std::filesystem::path path = Platform::ComPortDevicePath(port);

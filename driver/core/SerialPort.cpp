@@ -52,7 +52,7 @@ int CSerialPort::Open(CWnd* pOwner, UINT nPort, DWORD nBaud) {
         m_pOwner = pOwner;
         m_nPort = nPort;
         m_device.Close();
-        outcome = m_device.OpenPort(nPort, failure);
+        outcome = m_device.Open(nPort, failure);
         opened = outcome == OpenOutcome::Opened;
         if (!opened && failure.operation.empty())
             return 0;
