@@ -280,8 +280,7 @@ TEST(Quorvelctl, DetectPrintsEachInstrumentFoundAndFailsWhenThereIsNone) {
     const SRun none = Ctl({"detect", "--port", "13", "--all", "--timeout", "0.3"});
     EXPECT_EQ(1, none.status);
     EXPECT_TRUE(std::regex_match(
-        none.out,
-        std::regex("COM13  -  /dev/pts/[0-9]+  skipped: answers as \"QUORVEL3\"\n")))
+        none.out, std::regex("COM13  -  /dev/pts/[0-9]+  skipped: answers as \"QUORVEL3\"\n")))
         << none.out;
     EXPECT_TRUE(Contains(none.err, "no Quorvel found on 1 port")) << none.err;
     EXPECT_EQ(2, Ctl({"detect", "now"}).status);
