@@ -8,14 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "QuorvelExport.h"
+
 namespace QuorvelDriver {
 
 struct PortDescription {
-    unsigned int port = 0;     // COM number, 1..255
-    std::wstring device;       // what the name maps to, links resolved ("/dev/ttyUSB0", "COM7")
-    std::wstring stableName;   // "/dev/serial/by-id/usb-…" when the system has one, else empty
-    std::wstring description;  // "FT232R USB UART (0403:6001, serial A10K3XYZ)", the Windows
-                               // friendly name, or empty when the system says nothing
+    unsigned int port = 0;        // COM number, 1..255
+    std::wstring device;          // what the name maps to, links resolved ("/dev/ttyUSB0", "COM7")
+    std::wstring stableName;      // "/dev/serial/by-id/usb-…" when the system has one, else empty
+    std::wstring description;     // "FT232R USB UART (0403:6001, serial A10K3XYZ)", the Windows
+                                  // friendly name, or empty when the system says nothing
     bool fromPortFolder = false;  // named by a COM<n> entry of the port folder (Linux)
 };
 
@@ -27,18 +29,19 @@ struct PortCatalogRoots {
 };
 
 // One entry per present port (the same ports as EnumeratePresentPorts), ascending.
-std::vector<PortDescription> DescribePresentPorts(const PortCatalogRoots& roots = {});
-PortDescription DescribePort(unsigned int port, const PortCatalogRoots& roots = {});
+QUORVELDLL_API std::vector<PortDescription> DescribePresentPorts(
+    const PortCatalogRoots& roots = {});
+QUORVELDLL_API PortDescription DescribePort(unsigned int port, const PortCatalogRoots& roots = {});
 
 // The one-line text shown beside a COM name in lists: "COM33 — /dev/ttyUSB0, FT232R USB UART
 // (0403:6001, serial A10K3XYZ)".
-std::wstring PortLabel(const PortDescription& description);
+QUORVELDLL_API std::wstring PortLabel(const PortDescription& description);
 
 enum class StableNameOutcome {
-    Recorded,        // COM<n> in the port folder now leads to the stable name
-    AlreadyStable,   // the port was already named by its stable name
-    NoStableName,    // the device has none (a built-in UART, a pseudo-terminal), or Windows
-    Failed,          // the port folder could not be written; `message` says why
+    Recorded,       // COM<n> in the port folder now leads to the stable name
+    AlreadyStable,  // the port was already named by its stable name
+    NoStableName,   // the device has none (a built-in UART, a pseudo-terminal), or Windows
+    Failed,         // the port folder could not be written; `message` says why
 };
 
 struct StableNameResult {
@@ -49,6 +52,7 @@ struct StableNameResult {
 
 // Records port `port` as a COM<n> entry of the port folder that leads to the device's stable
 // name, replacing an entry that led elsewhere. Called only on the operator's choice.
-StableNameResult RecordStableName(unsigned int port, const PortCatalogRoots& roots = {});
+QUORVELDLL_API StableNameResult RecordStableName(unsigned int port,
+                                                 const PortCatalogRoots& roots = {});
 
 }  // namespace QuorvelDriver

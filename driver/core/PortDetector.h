@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "PortCatalog.h"
+#include "QuorvelExport.h"
 #include "platform/WinTypes.h"
 
 namespace QuorvelDriver {
@@ -38,8 +39,8 @@ struct SkippedPort {
 };
 
 struct DetectProgress {
-    unsigned int done = 0;   // ports finished
-    unsigned int total = 0;  // ports to probe
+    unsigned int done = 0;     // ports finished
+    unsigned int total = 0;    // ports to probe
     unsigned int current = 0;  // the COM number just started or finished
 };
 
@@ -49,7 +50,19 @@ struct DetectReport {
     bool cancelled = false;
 };
 
-class CPortDetector {
+// One rate of a port's probe and the time it may take, from the write of "I?" to the end of
+// the reply. The shares of all rates add up to at most the reply deadline.
+struct ProbeStep {
+    DWORD baud = 0;
+    std::chrono::milliseconds slice{0};
+};
+
+// The rates a port is asked at, in order, with their shares of `options.replyDeadline`: each
+// gets the wire time of the question and a 40-byte answer at its rate (180 ms at 2400 baud)
+// plus time for the instrument to answer, most of that to the likely rates.
+QUORVELDLL_API std::vector<ProbeStep> PlanProbe(const DetectOptions& options);
+
+class QUORVELDLL_API CPortDetector {
 public:
     explicit CPortDetector(DetectOptions options);
     ~CPortDetector();

@@ -101,4 +101,18 @@ std::wstring WidenAscii(const std::string& text) {
     return wide;
 }
 
+IdStruct ParseIdentification(const std::wstring& reply) {
+    IdStruct id;
+    const std::size_t first = reply.find(L',');
+    if (first == std::wstring::npos)
+        return id;
+    id.strLeading = reply.substr(0, first);
+    const std::size_t second = reply.find(L',', first + 1);
+    if (second == std::wstring::npos)
+        return id;
+    id.strProductId = reply.substr(first + 1, second - first - 1);
+    id.strTrailing = reply.substr(second + 1);
+    return id;
+}
+
 }  // namespace QuorvelDriver

@@ -5,7 +5,12 @@
 
 #include <string>
 
+#include "QuorvelMessages.h"
+
 namespace QuorvelDriver {
+
+// The product field of the instrument's identification.
+inline constexpr wchar_t kProductId[] = L"QUORVEL4";
 
 // printf("%.<decimals>f") in the C locale.
 std::string FormatFixed(double value, int decimals);
@@ -18,6 +23,10 @@ bool ParseDoublePair(const std::wstring& text, double& first, double& second);
 // A decimal integer as _wtoi reads it: leading white space and a sign, up to the first
 // non-digit, 0 without digits, clamped to the int range.
 int ParseDecimalInt(const std::wstring& text);
+// Splits an identification reply "<leading>,<product>,<trailing...>" at its first two commas:
+// no comma gives three empty fields, one comma the leading field only; the trailing field
+// keeps any further commas.
+IdStruct ParseIdentification(const std::wstring& reply);
 // Command text (plain ASCII) as a wide string for logs.
 std::wstring WidenAscii(const std::string& text);
 

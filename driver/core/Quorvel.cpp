@@ -17,11 +17,11 @@
 
 using QuorvelDriver::DllLog;
 using QuorvelDriver::FormatFixed;
+using QuorvelDriver::kProductId;
+using QuorvelDriver::ParseIdentification;
 using QuorvelDriver::WidenAscii;
 
 namespace {
-
-const wchar_t kProductId[] = L"QUORVEL4";
 
 bool AllFinite(std::initializer_list<double> values) {
     for (double v : values) {
@@ -292,17 +292,7 @@ int CQuorvel::GetIdentification() {
 }
 
 IdStruct CQuorvel::ParseIdString(CStringW strReply) {
-    IdStruct id;
-    const std::size_t first = strReply.find(L',');
-    if (first == CStringW::npos)
-        return id;
-    id.strLeading = strReply.substr(0, first);
-    const std::size_t second = strReply.find(L',', first + 1);
-    if (second == CStringW::npos)
-        return id;
-    id.strProductId = strReply.substr(first + 1, second - first - 1);
-    id.strTrailing = strReply.substr(second + 1);
-    return id;
+    return ParseIdentification(strReply);
 }
 
 LRESULT CQuorvel::OnQuorvelIdConnect(WPARAM wParam, LPARAM lParam) {

@@ -22,6 +22,14 @@ struct SerialFailure {
     std::wstring systemText;
 };
 
+enum class OpenOutcome {
+    Opened,
+    Absent,        // no device behind the name
+    InUse,         // another opener has it (also one of this process)
+    NotPermitted,  // this user may not open it; the failure record has the fix
+    NotSerial,     // the name leads to something that is not a serial line
+};
+
 enum class WaitOutcome {
     Shutdown,  // the shutdown wake-up was signalled
     Input,     // bytes (or a hang-up, which the next read reports) are waiting
@@ -38,10 +46,13 @@ public:
     CSerialDevice& operator=(const CSerialDevice&) = delete;
 
     // Opens COM port `port` for reading and writing, exclusively. False when it did not open:
-    // without a report (`failure.operation` empty) when the device is absent, in use or not
-    // accessible; with one naming the path when the name leads to something that is not a
-    // serial device (a regular file, /dev/zero), which is never written to.
+    // without a report (`failure.operation` empty) when the device is absent or in use; with
+    // one when this user may not open it (the text says so in plain words, with the fix) or
+    // when the name leads to something that is not a serial device (a regular file,
+    // /dev/zero), which is never written to.
     bool Open(unsigned int port, SerialFailure& failure);
+    // The same open, saying why it did not succeed.
+    OpenOutcome OpenPort(unsigned int port, SerialFailure& failure);
     // Raw 8N1 without flow control at `baud`. On failure names the step that failed
     // ("SetCommTimeouts()", "SetCommMask()" or "SetCommState()"); the port stays open.
     bool Configure(DWORD baud, SerialFailure& failure);

@@ -1,7 +1,10 @@
 // POSIX serial device: termios for the line, poll() on the device and two self-pipes for the
 // wake-ups. Port numbers map to devices with Platform::ComPortDevicePath.
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -9,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "SerialDevice.h"
 #include "platform/Paths.h"
@@ -97,6 +101,79 @@ void RefuseNotSerial(SerialFailure& failure, const std::filesystem::path& path, 
                                               " is " + what + ", not a serial device");
 }
 
+// The reentrant look-ups: the detector builds these texts on several threads at once.
+struct SUser {
+    std::string name;
+    gid_t gid = 0;
+    bool known = false;
+};
+
+SUser CurrentUser() {
+    SUser user;
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr) {
+        user.name = entry.pw_name;
+        user.gid = entry.pw_gid;
+        user.known = true;
+    } else {
+        user.name = "uid " + std::to_string(::geteuid());
+    }
+    return user;
+}
+
+std::string GroupName(gid_t gid) {
+    group entry{};
+    group* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr)
+        return entry.gr_name;
+    return {};
+}
+
+// True when the system's record of the user's groups (not this process's) holds `gid`: the
+// user was added to the group after this session began.
+bool UserListedInGroup(const SUser& user, gid_t gid) {
+    if (!user.known)
+        return false;
+    int count = 64;
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    if (::getgrouplist(user.name.c_str(), user.gid, groups.data(), &count) < 0) {
+        groups.resize(static_cast<std::size_t>(count));
+        if (::getgrouplist(user.name.c_str(), user.gid, groups.data(), &count) < 0)
+            return false;
+    }
+    groups.resize(static_cast<std::size_t>(count));
+    return std::find(groups.begin(), groups.end(), gid) != groups.end();
+}
+
+// Plain words for an operator whose account may not open the device, with the fix: on Linux
+// serial devices belong to a group ("dialout" on Debian, "uucp" elsewhere) that the user must
+// join.
+std::wstring NotPermittedText(unsigned int port, const std::filesystem::path& path) {
+    const SUser user = CurrentUser();
+    std::string text = "COM" + std::to_string(port) + " (" +
+                       Platform::PrintableBytes(path.string(), 256) + ") cannot be opened: ";
+    struct stat st {};
+    const std::string group = ::stat(path.c_str(), &st) == 0 ? GroupName(st.st_gid) : "";
+    if (group.empty() || st.st_gid == 0) {
+        text += "this user (" + user.name +
+                ") is not allowed to use this serial port. Ask the administrator for read and "
+                "write access to it, then try again.";
+    } else if (UserListedInGroup(user, st.st_gid)) {
+        text += "this user (" + user.name + ") has joined the '" + group +
+                "' group that serial ports belong to, but this session began before that. "
+                "Log out and in again.";
+    } else {
+        text += "this user (" + user.name +
+                ") is not allowed to use serial ports. Add the user to the '" + group +
+                "' group (sudo usermod -aG " + group + " " + user.name + ") and log in again.";
+    }
+    return Platform::Utf8ToWide(text);
+}
+
 }  // namespace
 
 struct CSerialDevice::Impl {
@@ -113,11 +190,15 @@ CSerialDevice::~CSerialDevice() {
 }
 
 bool CSerialDevice::Open(unsigned int port, SerialFailure& failure) {
+    return OpenPort(port, failure) == OpenOutcome::Opened;
+}
+
+OpenOutcome CSerialDevice::OpenPort(unsigned int port, SerialFailure& failure) {
     Close();
     failure = SerialFailure{};
     const std::filesystem::path path = Platform::ComPortDevicePath(port);
     if (path.empty())
-        return false;
+        return OpenOutcome::Absent;
     // Only a terminal is a serial line: a port entry that leads to a regular file would get
     // commands written into it, one that leads to /dev/zero would be read without end. The
     // check before the open keeps a FIFO or a file from being opened at all; the one after it
@@ -125,24 +206,39 @@ bool CSerialDevice::Open(unsigned int port, SerialFailure& failure) {
     struct stat before {};
     if (::stat(path.c_str(), &before) == 0 && !S_ISCHR(before.st_mode)) {
         RefuseNotSerial(failure, path, before.st_mode);
-        return false;
+        return OpenOutcome::NotSerial;
     }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    if (fd < 0) {
+        const int error = errno;
+        if (error == EACCES || error == EPERM) {
+            failure.operation = L"CreateFile()";
+            failure.code = error;
+            failure.systemText = NotPermittedText(port, path);
+            return OpenOutcome::NotPermitted;
+        }
+        return error == EBUSY ? OpenOutcome::InUse : OpenOutcome::Absent;
+    }
     struct stat opened {};
     if (::fstat(fd, &opened) != 0 || !S_ISCHR(opened.st_mode) || !::isatty(fd)) {
         ::close(fd);
         RefuseNotSerial(failure, path, opened.st_mode);
-        return false;
+        return OpenOutcome::NotSerial;
     }
     // Exclusive use, as the COM port is on its home platform: a second open fails with EBUSY.
-    if (::isatty(fd) && ::ioctl(fd, TIOCEXCL) != 0) {
+    // TIOCEXCL does not hold against a privileged opener (root passes it), so an advisory
+    // lock on the device backs it up: every opener through this class takes it, as do other
+    // tools that open serial lines exclusively (pyserial's exclusive mode).
+    if (::ioctl(fd, TIOCEXCL) != 0) {
         ::close(fd);
-        return false;
+        return OpenOutcome::InUse;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return OpenOutcome::InUse;
     }
     m_impl->fd = fd;
-    return true;
+    return OpenOutcome::Opened;
 }
 
 bool CSerialDevice::Configure(DWORD baud, SerialFailure& failure) {

@@ -64,13 +64,28 @@ CSerialDevice::~CSerialDevice() {
 }
 
 bool CSerialDevice::Open(unsigned int port, SerialFailure& failure) {
+    return OpenPort(port, failure) == OpenOutcome::Opened;
+}
+
+OpenOutcome CSerialDevice::OpenPort(unsigned int port, SerialFailure& failure) {
     Close();
     failure = SerialFailure{};
     const std::wstring path = DevicePath(port);
     m_impl->port = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    if (m_impl->port == INVALID_HANDLE_VALUE)
-        return false;
+    if (m_impl->port == INVALID_HANDLE_VALUE) {
+        // A COM port another program holds answers "access denied": on Windows that means
+        // in use, not a missing permission (every user may open a COM port).
+        switch (GetLastError()) {
+            case ERROR_ACCESS_DENIED:
+            case ERROR_SHARING_VIOLATION:
+            case ERROR_GEN_FAILURE:
+            case ERROR_SEM_TIMEOUT:
+                return OpenOutcome::InUse;
+            default:
+                return OpenOutcome::Absent;
+        }
+    }
     // Only a communications device is a serial line; a name redirected to anything else
     // (a file, a pipe) is refused before a byte is written to it.
     DCB dcb{};
@@ -81,9 +96,9 @@ bool CSerialDevice::Open(unsigned int port, SerialFailure& failure) {
         failure.operation = L"CreateFile()";
         failure.code = ERROR_INVALID_HANDLE;
         failure.systemText = path + L" is not a serial device";
-        return false;
+        return OpenOutcome::NotSerial;
     }
-    return true;
+    return OpenOutcome::Opened;
 }
 
 bool CSerialDevice::Configure(DWORD baud, SerialFailure& failure) {

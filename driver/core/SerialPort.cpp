@@ -44,6 +44,7 @@ CSerialPort::~CSerialPort() {
 int CSerialPort::Open(CWnd* pOwner, UINT nPort, DWORD nBaud) {
     StopMonitor();
     SerialFailure failure;
+    OpenOutcome outcome = OpenOutcome::Opened;
     bool opened = true;
     bool configured = true;
     {
@@ -51,7 +52,8 @@ int CSerialPort::Open(CWnd* pOwner, UINT nPort, DWORD nBaud) {
         m_pOwner = pOwner;
         m_nPort = nPort;
         m_device.Close();
-        opened = m_device.Open(nPort, failure);
+        outcome = m_device.OpenPort(nPort, failure);
+        opened = outcome == OpenOutcome::Opened;
         if (!opened && failure.operation.empty())
             return 0;
         if (opened) {
@@ -60,6 +62,13 @@ int CSerialPort::Open(CWnd* pOwner, UINT nPort, DWORD nBaud) {
             SerialFailure ignored;
             m_device.Purge(ignored);
         }
+    }
+    if (outcome == OpenOutcome::NotPermitted) {
+        // The operator can fix this one: the box says what to do rather than quoting the
+        // system's "Permission denied".
+        DllLog(Logging::Error, failure.systemText);
+        Platform::ShowMessageBox(failure.systemText, L"Application Error", MB_OK | MB_ICONERROR);
+        return 0;
     }
     if (!opened) {
         // Something that is not a serial device: named in the box, and nothing is opened.

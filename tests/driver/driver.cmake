@@ -25,4 +25,12 @@ if(TARGET QuorvelDll AND NOT WIN32)
     quorvel_test(NAME driver_trajectory_tests LABELS driver
         SOURCES ${DRIVER_TEST_DIR}/TrajectoryTest.cpp
         LIBS driver_test_support)
+    # What each COM port is, on a fake /dev and sysfs tree; recording stable names.
+    quorvel_test(NAME driver_port_catalog_tests LABELS driver
+        SOURCES ${DRIVER_TEST_DIR}/PortCatalogTest.cpp
+        LIBS QuorvelDll foundation)
+    # The instrument detector against simulators and scripted peers.
+    quorvel_test(NAME driver_port_detector_tests LABELS driver
+        SOURCES ${DRIVER_TEST_DIR}/PortDetectorTest.cpp
+        LIBS driver_test_support quorvel_simulator)
 endif()
