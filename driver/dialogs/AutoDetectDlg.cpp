@@ -26,8 +26,19 @@ constexpr std::array<DlgItemTemplate, 4> kAutoDetectItems{{
 // The result list (a control kind the templates do not have), in dialog units.
 constexpr int kListX = 14, kListY = 37, kListCx = 302, kListCy = 46;
 
-QString Label(const QuorvelDriver::PortDescription& port) {
-    return QString::fromStdWString(QuorvelDriver::PortLabel(port));
+// "COM33: <what came of it> — /dev/ttyUSB0, FT232R USB UART (…)": the outcome goes first, as
+// the port's description can be wider than the list.
+QString Entry(const QuorvelDriver::PortDescription& port, const QString& outcome) {
+    constexpr QChar kDash(0x2014);
+    const QString com = QStringLiteral("COM%1").arg(port.port);
+    QString details = QString::fromStdWString(QuorvelDriver::PortLabel(port));
+    if (details.startsWith(com))
+        details = details.mid(com.size());
+    while (!details.isEmpty() && (details.front() == u' ' || details.front() == kDash))
+        details.remove(0, 1);
+    if (details.isEmpty())
+        return com + QStringLiteral(": ") + outcome;
+    return com + QStringLiteral(": ") + outcome + u' ' + kDash + u' ' + details;
 }
 
 QString FoundText(const DetectedInstrument& found) {
@@ -36,14 +47,13 @@ QString FoundText(const DetectedInstrument& found) {
         if (!field->empty())
             fields << QString::fromStdWString(*field);
     }
-    return QStringLiteral("%1: %2 at %3 baud")
-        .arg(Label(found.port), fields.join(QStringLiteral(", ")))
-        .arg(found.baud);
+    return Entry(
+        found.port,
+        QStringLiteral("%1 at %2 baud").arg(fields.join(QStringLiteral(", "))).arg(found.baud));
 }
 
 QString SkippedText(const SkippedPort& skipped) {
-    return QStringLiteral("%1: %2").arg(Label(skipped.port),
-                                        QString::fromStdWString(skipped.reason));
+    return Entry(skipped.port, QString::fromStdWString(skipped.reason));
 }
 
 }  // namespace
@@ -133,10 +143,12 @@ void CQuorvelAutoDetectDlg::OnFinished(const DetectReport& report) {
     list->clear();
     for (std::size_t i = 0; i < report.found.size(); ++i) {
         auto* item = new QListWidgetItem(FoundText(report.found[i]), list);
+        item->setToolTip(item->text());
         item->setData(Qt::UserRole, static_cast<int>(i));
     }
     for (const SkippedPort& skipped : report.skipped) {
         auto* item = new QListWidgetItem(SkippedText(skipped), list);
+        item->setToolTip(item->text());  // a reason with its fix can be wider than the list
         item->setData(Qt::UserRole, -1);
         item->setFlags(Qt::NoItemFlags);  // shown greyed, never picked
     }

@@ -49,6 +49,9 @@ bool CQuorvelConnectionSettingsDlg::OnInitDialog() {
     m_brWhite = QBrush(QColor(255, 255, 255));
 
     auto* ports = Item<QComboBox>(IDC_PORT);
+    // The closed box is narrower than most descriptions: its tip shows the whole entry.
+    connect(ports, &QComboBox::currentIndexChanged, ports,
+            [ports] { ports->setToolTip(ports->currentText()); });
     for (const QuorvelDriver::PortDescription& port : m_services.describePorts())
         AddPort(port);
     ports->setCurrentIndex(ports->count() > 0 ? 0 : -1);

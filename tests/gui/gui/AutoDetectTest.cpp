@@ -15,11 +15,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
 #include "ConnectionSettingsDlg.h"
 #include "GuiTestSupport.h"
+#include "InstrumentSimulator.h"
 
 namespace {
 
@@ -222,7 +224,7 @@ TEST_F(AutoDetect, ClosingTheDialogWhileProbingEndsItsThread) {
     {
         CQuorvelAutoDetectDlg dialog(nullptr, {}, Services(script, {}));
         dialog.Create();  // builds the controls and starts the probe
-    dialog.show();
+        dialog.show();
         ASSERT_TRUE(GuiTest::RunLoopUntil([&] { return script.running.load(); }, 5000));
     }
     EXPECT_TRUE(script.cancelled);
@@ -243,10 +245,13 @@ TEST_F(AutoDetect, ListsTheInstrumentsAboveTheSkippedPortsAndHandsBackThePick) {
 
     QListWidget* list = Results(dialog);
     ASSERT_EQ(list->count(), 4);
-    const QString first = list->item(0)->text();
-    EXPECT_TRUE(first.startsWith(QString::fromStdWString(QuorvelDriver::PortLabel(com3))));
-    EXPECT_TRUE(first.contains("Pelvarin, QUORVEL4, 1.2")) << first.toStdString();
-    EXPECT_TRUE(first.contains("115200 baud")) << first.toStdString();
+    // What came of the port first, then what the port is.
+    EXPECT_EQ(list->item(0)->text(),
+              QString::fromUtf8("COM3: Pelvarin, QUORVEL4, 1.2 at 115200 baud \u2014 /dev/ttyUSB0, "
+                                "FT232R USB UART"));
+    EXPECT_EQ(
+        list->item(1)->text(),
+        QString::fromUtf8("COM7: Pelvarin, QUORVEL4, SIM-1.0 at 9600 baud \u2014 /dev/ttyACM0"));
     EXPECT_TRUE(list->item(2)->text().contains("in use by another program"));
     EXPECT_TRUE(list->item(3)->text().contains("GADGET9"));
     // The skipped ports are greyed and cannot be picked.
@@ -276,7 +281,7 @@ TEST_F(AutoDetect, NothingFoundSaysSoWithTheReasons) {
                     ->text()
                     .startsWith("No Quorvel answered on any of the 2 ports"));
     ASSERT_EQ(Results(dialog)->count(), 2);
-    EXPECT_TRUE(Results(dialog)->item(1)->text().endsWith(": not permitted"));
+    EXPECT_TRUE(Results(dialog)->item(1)->text().startsWith("COM2: not permitted"));
     EXPECT_FALSE(dialog.Item<QPushButton>(IDOK)->isEnabled());
     ASSERT_TRUE(dialog.isVisible());
     dialog.accept();  // the default button with nothing to pick does nothing
@@ -418,6 +423,82 @@ TEST_F(ConnectionAutoDetect, AnInstrumentFoundOnAnAdapterIsOfferedItsStableName)
     dialog->accept();
     EXPECT_EQ(dialog->m_settings.nPort, 34u);
     EXPECT_EQ(stable.calls, std::vector<unsigned>{34});
+}
+
+}  // namespace
+
+namespace {
+
+// The real detector and port catalogue: two simulated instruments and one other product on
+// pseudo-terminals, each reachable through a COM<n> entry of the private port folder.
+struct AutoDetectOnPseudoTerminals : ::testing::Test {
+    std::vector<std::unique_ptr<quorvel::sim::CInstrumentSimulator>> simulators;
+    GuiTest::CRecordingBoxes boxes;
+
+    void SetUp() override {
+        Platform::SetMessageBoxService(&boxes);
+        Start(211, "Pelvarin,QUORVEL4,SIM-1.0");
+        Start(212, "Pelvarin,QUORVEL4,SIM-2.0");
+        Start(213, "Elsewhere,GADGET9,0.1");
+    }
+    void TearDown() override { Platform::SetMessageBoxService(nullptr); }
+    void Start(int port, const std::string& identification) {
+        quorvel::sim::SSimulatorOptions options;
+        options.portDir = std::getenv("QUORVEL_PORT_DIR");
+        options.comPort = port;
+        options.replaceLink = true;
+        options.model.identification = identification;
+        auto simulator = std::make_unique<quorvel::sim::CInstrumentSimulator>();
+        ASSERT_FALSE(simulator->Start(options).empty()) << simulator->LastError();
+        simulators.push_back(std::move(simulator));
+    }
+};
+
+TEST_F(AutoDetectOnPseudoTerminals, ListsExactlyTheTwoInstrumentsAndFillsTheConnection) {
+    CQuorvelConnectionSettingsDlg dialog;  // the driver's own catalogue and detector
+    dialog.m_settings.nPort = 213;
+    dialog.m_settings.nBaud = 115200;
+    dialog.Create();
+    auto* ports = dialog.Item<QComboBox>(CQuorvelConnectionSettingsDlg::IDC_PORT);
+    ASSERT_EQ(ports->currentData().toUInt(), 213u);
+    EXPECT_TRUE(ports->currentText().startsWith("COM213 \u2014 /dev/pts/"))
+        << ports->currentText().toStdString();
+
+    std::vector<unsigned> found;
+    std::vector<std::wstring> trailing;
+    QStringList skipped;
+    std::chrono::microseconds gap{0};
+    QTimer::singleShot(0, [&] {
+        auto* detect = qobject_cast<CQuorvelAutoDetectDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(detect, nullptr);
+        gap = LongestEventLoopGap([&] { return detect->IsProbing(); });
+        ASSERT_FALSE(detect->IsProbing());
+        for (const DetectedInstrument& instrument : detect->Report().found) {
+            found.push_back(instrument.port.port);
+            trailing.push_back(instrument.trailing);
+            EXPECT_EQ(instrument.productId, L"QUORVEL4");
+            EXPECT_EQ(instrument.baud, 115200u);
+        }
+        QListWidget* list = Results(*detect);
+        for (int i = static_cast<int>(found.size()); i < list->count(); ++i)
+            skipped << list->item(i)->text();
+        // The second instrument, as the operator would pick it.
+        ASSERT_GE(list->count(), 2);
+        list->setCurrentRow(1);
+        detect->accept();
+    });
+    dialog.Item<QPushButton>(CQuorvelConnectionSettingsDlg::IDC_AUTO_DETECT)->click();
+    std::printf("[ measured ] longest event-loop gap while probing real ports: %.1f ms\n",
+                gap.count() / 1000.0);
+    EXPECT_LT(gap, 200ms);
+    EXPECT_EQ(found, (std::vector<unsigned>{211, 212}));
+    EXPECT_EQ(trailing, (std::vector<std::wstring>{L"SIM-1.0", L"SIM-2.0"}));
+    EXPECT_TRUE(skipped.filter("COM213").join("").contains("GADGET9"))
+        << skipped.join("\n").toStdString();
+    EXPECT_EQ(ports->currentData().toUInt(), 212u);
+    dialog.accept();
+    EXPECT_EQ(dialog.m_settings.nPort, 212u);
+    EXPECT_TRUE(boxes.boxes.empty());  // a pseudo-terminal has no stable name to offer
 }
 
 }  // namespace
