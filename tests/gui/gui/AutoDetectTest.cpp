@@ -3,6 +3,7 @@
 // Cancel, a found instrument fills port and baud, the port list shows what each port is and
 // stores its number, and a port is recorded under its stable name only on the operator's yes.
 #include <gtest/gtest.h>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -378,7 +379,13 @@ TEST_F(ConnectionAutoDetect, PortListShowsWhatEachPortIsAndOkStoresItsNumber) {
     EXPECT_EQ(ports->currentIndex(), 1);
     EXPECT_TRUE(ports->currentText().startsWith("COM33"));
     EXPECT_TRUE(ports->currentText().contains("FT232R")) << ports->currentText().toStdString();
+    // The closed box keeps the template's width; the open list and the tip show it all.
+    EXPECT_EQ(ports->toolTip(), ports->currentText());
+    EXPECT_GT(ports->view()->minimumWidth(),
+              ports->view()->fontMetrics().horizontalAdvance(ports->itemText(1)));
+    EXPECT_LT(ports->width(), ports->view()->minimumWidth());
     ports->setCurrentIndex(2);
+    EXPECT_EQ(ports->toolTip(), ports->currentText());
     dialog->accept();
     EXPECT_EQ(dialog->m_settings.nPort, 65u);
 }
