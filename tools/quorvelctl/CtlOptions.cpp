@@ -62,6 +62,7 @@ const SCommandShape kCommands[] = {
     {"monitor", 1, 1},
     {"settings", 0, 0},
     {"run-trajectory", 0, 0},
+    {"detect", 0, 0},
 };
 
 }  // namespace
@@ -70,6 +71,7 @@ std::string Usage() {
     return "usage: quorvelctl --port N [--baud B] [--timeout S] [--log FILE] [--log-ceiling C] "
            "COMMAND\n"
            "       quorvelctl settings export|import FILE\n"
+           "       quorvelctl detect [--port N]... [--baud B] [--timeout S] [--all]\n"
            "       quorvelctl track [OPTIONS]   the heliostat unattended; see track --help\n"
            "\n"
            "Connects to the Quorvel on COM port N (default 115200 baud), waits for its first\n"
@@ -111,6 +113,14 @@ std::string Usage() {
            "  settings export FILE   write the program's settings as registry text (FILE is a\n"
            "                         regular file, written through a link, or a new name)\n"
            "  settings import FILE   read registry text into the program's settings\n"
+           "  detect                 find the Quorvel: ask every present port (or each --port)\n"
+           "                         who it is (\"I?\") at the stored baud rate (or --baud B),\n"
+           "                         then 115200, then the other rates from the fastest down,\n"
+           "                         at most --timeout S (default 1 s) a silent port; print\n"
+           "                         one line per instrument found: COM name, baud rate,\n"
+           "                         device, product, leading,trailing fields, description.\n"
+           "                         --all also prints each other port with why it was\n"
+           "                         skipped. Exit status 0 when one was found, 1 when none.\n"
            "\n"
            "Time limits: 5 s for queries, 300 s for moves and homing, none for a trajectory;\n"
            "--timeout S (up to ten years) replaces them. A lost link ends every wait, and a\n"
@@ -155,6 +165,7 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
                 error = "--port takes a COM port number 1..255, not \"" + Printable(*v) + "\"";
                 return EParse::Error;
             }
+            options.ports.push_back(options.port);
         } else if (a == "--baud") {
             const std::string* v = value("--baud");
             if (!v)
@@ -163,6 +174,9 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
                 error = "--baud takes a rate in bits per second, not \"" + Printable(*v) + "\"";
                 return EParse::Error;
             }
+            options.baudGiven = true;
+        } else if (a == "--all") {
+            options.all = true;
         } else if (a == "--timeout") {
             const std::string* v = value("--timeout");
             if (!v)
@@ -256,6 +270,17 @@ EParse ParseArguments(const std::vector<std::string>& args, SOptions& options, s
         options.word = positional[1];
         options.file = positional[2];
         return EParse::Run;
+    }
+    if (options.command == "detect") {
+        if (positional.size() != 1) {
+            error = "detect takes no arguments; --port N chooses the ports";
+            return EParse::Error;
+        }
+        return EParse::Run;
+    }
+    if (options.all) {
+        error = "--all belongs to detect";
+        return EParse::Error;
     }
     if (options.port == 0) {
         error = "--port N is required";

@@ -8,8 +8,11 @@
 namespace quorvelctl {
 
 struct SOptions {
-    unsigned port = 0;
+    unsigned port = 0;            // the last --port
+    std::vector<unsigned> ports;  // every --port (detect probes them all)
     unsigned baud = 115200;
+    bool baudGiven = false;          // detect: else the stored rate is asked first
+    bool all = false;                // detect --all: also the ports without an instrument
     std::optional<double> timeoutS;  // overrides the command's own time limit
     std::string logFile;             // the driver's log file; empty: none
     int logCeiling = 6;

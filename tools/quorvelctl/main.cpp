@@ -12,6 +12,7 @@
 #include "Console.h"
 #include "CtlOptions.h"
 #include "CtlOwner.h"
+#include "DetectCommand.h"
 #include "RunRecord.h"
 #include "TrackRun.h"
 #include "TrajectoryFile.h"
@@ -504,6 +505,8 @@ int main(int argc, char** argv) {
     }
     if (options.command == "settings")
         return RunSettings(options);
+    if (options.command == "detect")
+        return RunDetect(options);
     STrajectoryFile trajectory;
     if (options.command == "run-trajectory") {
         if (LoadTrajectoryFile(options, trajectory) != 0)

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -262,6 +263,28 @@ TEST(Quorvelctl, UsageHelpAndAbsentPort) {
     const SRun absent = Ctl({"--port", "250", "status"});
     EXPECT_EQ(1, absent.status);
     EXPECT_TRUE(Contains(absent.err, "cannot open COM250")) << absent.err;
+}
+
+TEST(Quorvelctl, DetectPrintsEachInstrumentFoundAndFailsWhenThereIsNone) {
+    CSimProcess sim({}, 12);
+    CSimProcess other({"--fault", "wrong-id"}, 13);
+    // Only the test's own ports: without --port it would ask the computer's serial ports.
+    const SRun run = Ctl({"detect", "--port", "13", "--port", "12", "--baud", "9600"});
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_TRUE(std::regex_match(
+        run.out, std::regex("COM12  9600  /dev/pts/[0-9]+  QUORVEL4  Pelvarin,SIM-1\\.0  "
+                            "pseudo-terminal\n")))
+        << run.out;
+    EXPECT_EQ("", run.err) << "no progress where no one watches it";
+
+    const SRun none = Ctl({"detect", "--port", "13", "--all", "--timeout", "0.3"});
+    EXPECT_EQ(1, none.status);
+    EXPECT_TRUE(std::regex_match(
+        none.out,
+        std::regex("COM13  -  /dev/pts/[0-9]+  skipped: answers as \"QUORVEL3\"\n")))
+        << none.out;
+    EXPECT_TRUE(Contains(none.err, "no Quorvel found on 1 port")) << none.err;
+    EXPECT_EQ(2, Ctl({"detect", "now"}).status);
 }
 
 TEST(Quorvelctl, SettingsExportAndImport) {
