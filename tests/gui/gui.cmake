@@ -9,7 +9,7 @@ if(TARGET quorvel_app)
 
     quorvel_test(NAME gui_dialogs_test LABELS gui
         SOURCES gui/CustomDialogTest.cpp gui/StatusDlgTest.cpp gui/SettingsDialogsTest.cpp
-                gui/MessagePumpTest.cpp
+                gui/AutoDetectTest.cpp gui/MessagePumpTest.cpp
         LIBS gui_test_support)
     quorvel_test_locales(NAME gui_dialogs_test FILTER "StatusPanel.*"
         LOCALES de_DE.UTF-8 sv_SE.UTF-8 fi_FI.UTF-8)

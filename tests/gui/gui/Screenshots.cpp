@@ -1,5 +1,6 @@
-// Renders the main window in two looks, the connection settings dialog and the application
-// settings dialog into PNG files: gui_screenshots OUTPUT_FOLDER (offscreen platform).
+// Renders the main window in two looks, the connection settings dialog, the auto-detect
+// dialog with two instruments found and the application settings dialog into PNG files:
+// gui_screenshots OUTPUT_FOLDER (offscreen platform).
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
@@ -26,8 +27,46 @@
 #include "platform/ClockSync.h"
 
 namespace {
-std::vector<unsigned> ScreenshotPorts() {
-    return {1, 2, 99};
+QuorvelDriver::PortDescription ScreenshotPort(unsigned number, const wchar_t* device,
+                                              const wchar_t* description) {
+    QuorvelDriver::PortDescription port;
+    port.port = number;
+    port.device = device;
+    port.description = description;
+    return port;
+}
+
+// Two adapters with an instrument each, a built-in UART and the simulated instrument.
+std::vector<QuorvelDriver::PortDescription> ScreenshotPorts() {
+    return {
+        ScreenshotPort(1, L"/dev/ttyS0", L""),
+        ScreenshotPort(33, L"/dev/ttyUSB0", L"FT232R USB UART (0403:6001, serial A10K3XYZ)"),
+        ScreenshotPort(34, L"/dev/ttyUSB1", L"CP2102 USB to UART Bridge (10c4:ea60, serial 0001)"),
+        ScreenshotPort(99, L"/dev/pts/3", L"")};
+}
+
+// The detection as it ends on that machine: both adapters answer, the UART is silent.
+class CScreenshotDetection : public IPortDetection {
+public:
+    QuorvelDriver::DetectReport Run(
+        const std::function<void(const QuorvelDriver::DetectProgress&)>&) override {
+        const auto ports = ScreenshotPorts();
+        QuorvelDriver::DetectReport report;
+        report.found = {{ports[1], 115200, L"Pelvarin", L"QUORVEL4", L"4.2.1"},
+                        {ports[2], 9600, L"Pelvarin", L"QUORVEL4", L"4.1.7"}};
+        report.skipped = {{ports[0], L"no answer"}, {ports[3], L"in use by another program"}};
+        return report;
+    }
+    void Cancel() override {}
+};
+
+CPortServices ScreenshotServices() {
+    CPortServices services;
+    services.describePorts = ScreenshotPorts;
+    services.makeDetection = [](const QuorvelDriver::DetectOptions&) {
+        return std::unique_ptr<IPortDetection>(new CScreenshotDetection);
+    };
+    return services;
 }
 
 constexpr double kEpochSeconds = 11'644'473'600.0;
@@ -158,11 +197,17 @@ int main(int argc, char** argv) {
         Platform::SetClockSyncSource(nullptr);
     }
 
-    CQuorvelConnectionSettingsDlg connection(nullptr, ScreenshotPorts);
-    connection.m_settings = app.Device()->GetSettings();
+    CQuorvelConnectionSettingsDlg connection(nullptr, ScreenshotServices());
+    connection.m_settings.nPort = 33;
     connection.Create();
     ok &= Save(connection, out + "/connection-settings.png");
     connection.hide();
+
+    CQuorvelAutoDetectDlg detect(nullptr, {}, ScreenshotServices());
+    detect.Create();
+    GuiTest::RunLoopUntil([&] { return !detect.IsProbing(); }, 5000);
+    ok &= Save(detect, out + "/auto-detect.png");
+    detect.hide();
 
     CAppSettingsDlg settings(app.Settings(), ProgramLog(), nullptr);
     settings.Create();

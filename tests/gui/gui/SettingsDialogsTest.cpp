@@ -1,5 +1,5 @@
 // The connection settings dialog (port list from the probe, baud list, OK and Cancel), the
-// auto-detect dialog, the application settings dialog and the About box's version text.
+// auto-detect dialog's frame, the application settings dialog and the About box's version text.
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QComboBox>
@@ -16,9 +16,25 @@
 
 namespace {
 
-std::vector<unsigned> g_ports;
-std::vector<unsigned> FakeProbe() {
-    return g_ports;
+// The present ports as the catalogue gives them, by number only.
+CPortServices PresentPorts(const std::vector<unsigned>& numbers) {
+    std::vector<QuorvelDriver::PortDescription> present;
+    for (unsigned number : numbers) {
+        QuorvelDriver::PortDescription port;
+        port.port = number;
+        present.push_back(port);
+    }
+    CPortServices services;
+    services.describePorts = [present] { return present; };
+    return services;
+}
+
+// The port an entry stands for (its item data) and that its text begins with its COM name.
+unsigned PortOf(QComboBox* ports, int index) {
+    const unsigned number = ports->itemData(index).toUInt();
+    EXPECT_TRUE(ports->itemText(index).startsWith(QStringLiteral("COM%1").arg(number)))
+        << ports->itemText(index).toStdString();
+    return number;
 }
 
 QComboBox* Combo(CCustomDialog& d, int id) {
@@ -28,8 +44,8 @@ QComboBox* Combo(CCustomDialog& d, int id) {
 struct ConnectionDialog : ::testing::Test {
     std::unique_ptr<CQuorvelConnectionSettingsDlg> Open(unsigned port, unsigned baud,
                                                         std::vector<unsigned> present) {
-        g_ports = std::move(present);
-        auto dialog = std::make_unique<CQuorvelConnectionSettingsDlg>(nullptr, FakeProbe);
+        auto dialog =
+            std::make_unique<CQuorvelConnectionSettingsDlg>(nullptr, PresentPorts(present));
         dialog->m_settings.nPort = port;
         dialog->m_settings.nBaud = baud;
         dialog->Create();
@@ -41,8 +57,9 @@ TEST_F(ConnectionDialog, ListsPresentPortsAndTheSevenBaudRates) {
     auto dialog = Open(3, 9600, {1, 3, 10});
     QComboBox* ports = Combo(*dialog, 2001);
     ASSERT_EQ(ports->count(), 3);
-    EXPECT_EQ(ports->itemText(2), "COM10");
-    EXPECT_EQ(ports->currentText(), "COM3");
+    EXPECT_EQ(PortOf(ports, 0), 1u);
+    EXPECT_EQ(PortOf(ports, 2), 10u);
+    EXPECT_EQ(PortOf(ports, ports->currentIndex()), 3u);
     QComboBox* bauds = Combo(*dialog, 2002);
     ASSERT_EQ(bauds->count(), 7);
     EXPECT_EQ(bauds->itemText(0), "2400");
@@ -53,12 +70,12 @@ TEST_F(ConnectionDialog, ListsPresentPortsAndTheSevenBaudRates) {
 
 TEST_F(ConnectionDialog, StoredPortOneIsNotConfusedWithPortTen) {
     auto dialog = Open(1, 115200, {1, 10});
-    EXPECT_EQ(Combo(*dialog, 2001)->currentText(), "COM1");
+    EXPECT_EQ(PortOf(Combo(*dialog, 2001), Combo(*dialog, 2001)->currentIndex()), 1u);
 }
 
 TEST_F(ConnectionDialog, MissingPortAndUnlistedBaudFallBackToTheFirstEntries) {
     auto dialog = Open(7, 1200, {2, 4});
-    EXPECT_EQ(Combo(*dialog, 2001)->currentText(), "COM2");
+    EXPECT_EQ(PortOf(Combo(*dialog, 2001), Combo(*dialog, 2001)->currentIndex()), 2u);
     EXPECT_EQ(Combo(*dialog, 2002)->currentText(), "2400");
     dialog->accept();
     EXPECT_EQ(dialog->result(), IDOK);
@@ -85,7 +102,6 @@ TEST_F(ConnectionDialog, OnlyItsFiveControlsAreBlackOnWhite) {
 }
 
 TEST(ConnectionDialogRun, CancelHandsBackTheValuesPassedIn) {
-    g_ports = {1};
     CQuorvelSettings settings;
     settings.nPort = 9;
     settings.nBaud = 4800;
@@ -98,11 +114,28 @@ TEST(ConnectionDialogRun, CancelHandsBackTheValuesPassedIn) {
     EXPECT_EQ(settings.nBaud, 4800u);
 }
 
-TEST(AutoDetectDialog, SaysNotImplemented) {
-    CQuorvelAutoDetectDlg dialog;
+// A detection that finds nothing at once.
+class CNoPorts : public IPortDetection {
+public:
+    QuorvelDriver::DetectReport Run(
+        const std::function<void(const QuorvelDriver::DetectProgress&)>&) override {
+        return {};
+    }
+    void Cancel() override {}
+};
+
+TEST(AutoDetectDialog, KeepsItsCaptionAndButtonsAndSaysWhatItFound) {
+    CPortServices services;
+    services.makeDetection = [](const QuorvelDriver::DetectOptions&) {
+        return std::unique_ptr<IPortDetection>(new CNoPorts);
+    };
+    CQuorvelAutoDetectDlg dialog(nullptr, {}, services);
     dialog.Create();
-    EXPECT_EQ(dialog.Item<QLabel>(2008)->text(), "NOT IMPLEMENTED");
+    ASSERT_TRUE(GuiTest::RunLoopUntil([&] { return !dialog.IsProbing(); }, 5000));
+    EXPECT_EQ(dialog.Item<QLabel>(2008)->text(), "No serial port is present.");
     EXPECT_EQ(dialog.windowTitle(), "Auto Detect Quorvel");
+    EXPECT_EQ(dialog.Item<QPushButton>(IDOK)->text(), "OK");
+    EXPECT_EQ(dialog.Item<QPushButton>(IDCANCEL)->text(), "Cancel");
     EXPECT_TRUE(dialog.ColorsOf(2008).has_value());
 }
 
