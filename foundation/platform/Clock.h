@@ -88,6 +88,8 @@ void RemoveClockChangeListener(std::uint64_t id);
 // ("Europe/Zurich"), which brings the zone's history. False, with the zone left as it was, for
 // text this system cannot apply: a malformed rule, a database name on Windows or one not
 // installed on Linux. Process-wide like the clock: set it before threads read local time.
+// (The GNU C library applies a rule's daylight saving from 1970 on only; Windows applies it
+// to every year.)
 bool SetZoneRule(const std::string& zone);
 // Back to the host's zone.
 void ClearZoneRule();

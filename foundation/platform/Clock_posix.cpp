@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <optional>
