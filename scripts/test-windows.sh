@@ -26,20 +26,6 @@ cmake --build "$build" -j2
 $build_only && exit 0
 
 known_failures=(
-    # The tests switch the time zone with TZ inside the process; the Windows clock takes the
-    # zone from the system (GetTimeZoneInformation), which TZ does not change.
-    'ZoneRules.*' 'ZoneNames.*' 'ScheduleText.*'
-    'SiteSunPosition.HalfHourZoneNoon' 'SiteSunPosition.LocalStampIsComputedAtItsUtcInstant'
-    'SiteSunRiseSet.LondonSummerDateUsesBritishSummerTime'
-    'TrajectoryGenerate.RepeatedHourAfterFallBackKeepsTrueInstants'
-    'TrajectoryGenerate.StampsAndPositionsAcrossSpringForward'
-    'TrajectoryWindow.StartBeforeSunriseAndStopAfterSunsetAreClipped'
-    'TrajectoryCommand.PointsCarryTheirUtcOffsetAcrossTheFallBack'
-    'TrajectoryFile.RepeatedHourOfTheFallBackIsReadAsInstantsInOrder'
-    'HeliostatWorkflowTest.SunriseAndSunsetAreInLocalCivilTimeWithDaylightSaving'
-    # Not diagnosed yet (clock and zone checks).
-    'Clocks.ManualClockDrivesLocalAndUtcTime' 'ClockCheck.ArmingTheTimedStartChecksTheClockOnce'
-    'ClockSync.AnInstalledSourceAnswersInsteadOfTheSystem'
     # The port directory of COM<n> links is the POSIX rule; Windows names COM ports itself.
     'PortProbe.ListsLinkedPortsThatArePresent'
 )

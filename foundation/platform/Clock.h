@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "WinTypes.h"
@@ -80,7 +81,22 @@ void NotifyClockChanged();
 std::uint64_t AddClockChangeListener(std::function<void()> wake);
 void RemoveClockChangeListener(std::uint64_t id);
 
-// Current time from Clock(): UTC, and local civil time under the host's rules (daylight
+// The zone of local civil time: the host's (on Linux the TZ variable and the zone database,
+// on Windows the system's time-zone setting) unless one is installed here. Tests and tools
+// install one to compute in a stated zone the same way on every system: a POSIX TZ rule
+// (ZoneRule.h) such as "CET-1CEST,M3.5.0,M10.5.0/3"; on Linux also a zone database name
+// ("Europe/Zurich"), which brings the zone's history. False, with the zone left as it was, for
+// text this system cannot apply: a malformed rule, a database name on Windows or one not
+// installed on Linux. Process-wide like the clock: set it before threads read local time.
+// (The GNU C library applies a rule's daylight saving from 1970 on only; Windows applies it
+// to every year.)
+bool SetZoneRule(const std::string& zone);
+// Back to the host's zone.
+void ClearZoneRule();
+// The installed zone as given to SetZoneRule; empty while the host's zone is in force.
+std::string InstalledZoneRule();
+
+// Current time from Clock(): UTC, and local civil time under the zone's rules (daylight
 // saving included).
 SYSTEMTIME GetSystemTimeUtc();
 SYSTEMTIME GetLocalTime();
@@ -94,27 +110,30 @@ SYSTEMTIME MakeSystemTime(int year, int month, int day, int hour = 0, int minute
 Ticks SystemTimeToTicks(const SYSTEMTIME& utc);
 SYSTEMTIME TicksToSystemTime(Ticks utc);
 
-// The host's standard-time bias in minutes, Windows sign: UTC = local standard time + bias
+// The zone's standard-time bias in minutes, Windows sign: UTC = local standard time + bias
 // (Zurich: -60, New York: +300). Daylight saving is not applied.
 int GetStandardBiasMinutes();
 
-// Local civil time <-> seconds since 1970-01-01 UTC with the C library's rules (mktime with
-// tm_isdst = -1, so the library decides whether daylight saving applies). A SYSTEMTIME whose
-// year is 1899 or less converts to 0. Milliseconds are ignored on the way in and 0 on the
-// way out; the day of week is filled in.
+// Local civil time <-> seconds since 1970-01-01 UTC under the zone's rules, for any year from
+// 1900 on (before 1970 too). A SYSTEMTIME whose year is 1899 or less converts to 0. A local
+// time in the hour skipped when daylight saving begins is read with the offset in force
+// before the change; one in the hour repeated when it ends is either instant on Linux (the C
+// library's mktime decides), the earlier on Windows: callers that care use LocalTimeInstants.
+// Milliseconds are ignored on the way in and 0 on the way out; the day of week is filled in.
 std::int64_t LocalTimeToSeconds(const SYSTEMTIME& local);
 SYSTEMTIME SecondsToLocalTime(std::int64_t seconds);
 
-// Local civil time <-> UTC under the host's rules, milliseconds kept.
+// Local civil time <-> UTC under the zone's rules (the skipped and the repeated hour as
+// above), milliseconds kept.
 SYSTEMTIME LocalToUtc(const SYSTEMTIME& local);
 SYSTEMTIME UtcToLocal(const SYSTEMTIME& utc);
 
-// UTC offset of the host in minutes (local = UTC + offset) at the given UTC instant,
+// UTC offset of the zone in minutes (local = UTC + offset) at the given UTC instant,
 // daylight saving and fractional zones included (Zurich in July: +120; Kolkata: +330).
 int UtcOffsetMinutesAt(std::int64_t utcSeconds);
 
 // Every instant (seconds since 1970-01-01 UTC, ascending) whose local civil time under the
-// host's rules is `local`: one as a rule, two in the hour repeated when daylight saving ends,
+// zone's rules is `local`: one as a rule, two in the hour repeated when daylight saving ends,
 // none in the hour skipped when it begins. Milliseconds are ignored.
 std::vector<std::int64_t> LocalTimeInstants(const SYSTEMTIME& local);
 

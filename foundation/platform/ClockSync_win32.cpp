@@ -1,13 +1,21 @@
 // The Windows time service's state and the zone names of the time-zone information.
 #include <cwchar>
+#include <memory>
 
 #include "Clock.h"
 #include "ClockSync.h"
+#include "TextConvert.h"
+#include "ZoneRule.h"
 #include "platform/WindowsApi.h"
 
 #include <winsvc.h>
 
 namespace Platform {
+
+namespace detail {
+// Clock_win32.cpp: the installed zone rule, null while the system's zone is in force.
+std::shared_ptr<const CZoneRule> InstalledZone();
+}  // namespace detail
 
 namespace {
 
@@ -53,14 +61,23 @@ ClockSyncState ReadSystemClockSync() {
 }
 
 std::wstring ZoneNameAt(std::int64_t utcSeconds) {
-    // The long names ("W. Europe Standard Time"): the daylight name when the instant's offset
-    // differs from the standard one.
-    TIME_ZONE_INFORMATION zone{};
-    GetTimeZoneInformation(&zone);
     const long offsetMinutes = UtcOffsetMinutesAt(utcSeconds);
-    const bool daylight = offsetMinutes != -static_cast<long>(zone.Bias);
-    const wchar_t* name = daylight ? zone.DaylightName : zone.StandardName;
-    if (name[0] != L'\0')
+    std::wstring name;
+    if (const auto rule = detail::InstalledZone()) {
+        // The rule's abbreviation, as the C library gives it; a numeric one ("+0530") is
+        // written as the offset below.
+        name = Utf8ToWide(rule->NameAt(utcSeconds));
+        if (!name.empty() && (name[0] == L'+' || name[0] == L'-'))
+            name.clear();
+    } else {
+        // The long names ("W. Europe Standard Time"): the daylight name when the instant's
+        // offset differs from the standard one.
+        TIME_ZONE_INFORMATION zone{};
+        GetTimeZoneInformation(&zone);
+        const bool daylight = offsetMinutes != -static_cast<long>(zone.Bias);
+        name = daylight ? zone.DaylightName : zone.StandardName;
+    }
+    if (!name.empty())
         return name;
     const long magnitude = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
     wchar_t text[32];

@@ -1,10 +1,16 @@
 // The host's clock and time-zone rules through the C library (clock_gettime, tzset,
-// mktime, localtime_r).
+// mktime, localtime_r). An installed zone is the TZ variable, as a user would set it.
+#include <stdlib.h>
 #include <time.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <optional>
 
 #include "platform/Clock.h"
+#include "platform/ZoneRule.h"
 
 namespace Platform {
 
@@ -67,7 +73,78 @@ bool SecondsToLocalTm(std::int64_t seconds, tm& out) {
     return localtime_r(&t, &out) != nullptr;
 }
 
+// The TZ variable while a zone is installed, and what it was before.
+struct ZoneState {
+    std::mutex lock;
+    bool active = false;
+    std::string zone;
+    std::optional<std::string> hostTz;
+};
+
+ZoneState& Installed() {
+    static ZoneState installed;
+    return installed;
+}
+
+// Whether `name` names a zone of the installed database (TZDIR, else /usr/share/zoneinfo).
+bool InZoneDatabase(std::string name) {
+    if (!name.empty() && name[0] == ':') {
+        name.erase(0, 1);
+    }
+    if (name.empty() || name.find("..") != std::string::npos) {
+        return false;
+    }
+    const char* dir = std::getenv("TZDIR");
+    const std::filesystem::path file =
+        name[0] == '/'
+            ? std::filesystem::path(name)
+            : std::filesystem::path(dir != nullptr && *dir != '\0' ? dir : "/usr/share/zoneinfo") /
+                  name;
+    std::error_code error;
+    return std::filesystem::is_regular_file(file, error);
+}
+
 }  // namespace
+
+bool SetZoneRule(const std::string& zone) {
+    if (!CZoneRule::Parse(zone) && !InZoneDatabase(zone)) {
+        return false;
+    }
+    ZoneState& installed = Installed();
+    std::lock_guard<std::mutex> guard(installed.lock);
+    if (!installed.active) {
+        const char* host = std::getenv("TZ");
+        installed.hostTz = host != nullptr ? std::optional<std::string>(host) : std::nullopt;
+        installed.active = true;
+    }
+    installed.zone = zone;
+    setenv("TZ", zone.c_str(), 1);
+    tzset();
+    return true;
+}
+
+void ClearZoneRule() {
+    ZoneState& installed = Installed();
+    std::lock_guard<std::mutex> guard(installed.lock);
+    if (!installed.active) {
+        return;
+    }
+    if (installed.hostTz) {
+        setenv("TZ", installed.hostTz->c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+    installed.active = false;
+    installed.zone.clear();
+    installed.hostTz.reset();
+}
+
+std::string InstalledZoneRule() {
+    ZoneState& installed = Installed();
+    std::lock_guard<std::mutex> guard(installed.lock);
+    return installed.zone;
+}
 
 Ticks CRealClock::NowUtc() const {
     timespec now{};

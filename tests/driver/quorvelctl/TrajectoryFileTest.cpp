@@ -7,33 +7,15 @@
 #include <sstream>
 
 #include "CtlOptions.h"
-#include "TestProcess.h"
+#include "TestZone.h"
 #include "TrajectoryFile.h"
 
 namespace {
 
 using namespace quorvelctl;
 
-// TZ for the scope, as a POSIX rule (no zone database needed).
-class CZone {
-public:
-    explicit CZone(const char* tz) {
-        if (const char* old = std::getenv("TZ"))
-            m_old = old;
-        QuorvelTest::SetVariable("TZ", tz);
-        ::tzset();
-    }
-    ~CZone() {
-        if (m_old)
-            QuorvelTest::SetVariable("TZ", m_old->c_str());
-        else
-            QuorvelTest::UnsetVariable("TZ");
-        ::tzset();
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
+// The zone of local time for the scope, as a POSIX rule.
+using CZone = QuorvelTest::CZoneScope;
 
 constexpr const char* kZurich = "CET-1CEST,M3.5.0,M10.5.0/3";
 

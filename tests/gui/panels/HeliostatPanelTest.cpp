@@ -33,10 +33,7 @@ protected:
         DeviceFixture::SetUp();
         // Midsummer noon at a site on the Greenwich meridian, host clock on UTC. The clock
         // stands still, so a start once uploaded keeps waiting.
-        if (const char* tz = std::getenv("TZ"))
-            oldTz = tz;
-        ::setenv("TZ", "UTC0", 1);
-        ::tzset();
+        ASSERT_TRUE(Platform::SetZoneRule("UTC0"));
         clock = std::make_unique<Platform::CManualClock>(
             static_cast<Platform::Ticks>(1'782'043'200LL + 11'644'473'600LL) *
             Platform::kTicksPerSecond);  // 2026-06-21 12:00:00 UTC
@@ -60,11 +57,7 @@ protected:
         panel.reset();
         DeviceFixture::TearDown();
         Platform::SetClock(nullptr);
-        if (oldTz.empty())
-            ::unsetenv("TZ");
-        else
-            ::setenv("TZ", oldTz.c_str(), 1);
-        ::tzset();
+        Platform::ClearZoneRule();
     }
     QString Enter(int id, const QString& text) {
         auto* edit = panel->Item<QLineEdit>(id);
@@ -82,7 +75,6 @@ protected:
             ->setDateTime(start->dateTime().addSecs(60LL * minutes));
     }
 
-    std::string oldTz;
     std::unique_ptr<Platform::CManualClock> clock;
     std::unique_ptr<CHeliostatControlsDlg> panel;
     bool progressSeen = false;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "TestProcess.h"
+#include "TestZone.h"
 #include "core/MatrixDump.h"
 #include "core/SiteSun.h"
 #include "core/TrajectoryPanel.h"
@@ -133,28 +134,8 @@ public:
     void SetMultiDay(bool value) override { multiDay = value; }
 };
 
-// Sets TZ for the scope (a POSIX rule string, so no zone database is needed).
-class CTimeZoneScope {
-public:
-    explicit CTimeZoneScope(const char* tz) {
-        if (const char* old = std::getenv("TZ")) {
-            m_old = old;
-        }
-        QuorvelTest::SetVariable("TZ", tz);
-        ::tzset();
-    }
-    ~CTimeZoneScope() {
-        if (m_old) {
-            QuorvelTest::SetVariable("TZ", m_old->c_str());
-        } else {
-            QuorvelTest::UnsetVariable("TZ");
-        }
-        ::tzset();
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
+// The zone of local time for the scope, given as a POSIX rule, on every system.
+using CTimeZoneScope = QuorvelTest::CZoneScope;
 
 inline constexpr const char* kLondonTz = "GMT0BST,M3.5.0/1,M10.5.0";
 inline constexpr const char* kZurichTz = "CET-1CEST,M3.5.0,M10.5.0/3";
