@@ -174,6 +174,11 @@ std::wstring NotPermittedText(unsigned int port, const std::filesystem::path& pa
     return Platform::Utf8ToWide(text);
 }
 
+bool HungUp(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 }  // namespace
 
 struct CSerialDevice::Impl {
@@ -334,7 +339,11 @@ bool CSerialDevice::ReadAvailable(std::string& out, SerialFailure& failure) {
             continue;
         if (n < 0 && errno == EAGAIN)
             return true;
-        // End of file (the other end of a terminal has gone) or a device error.
+        // With VMIN = VTIME = 0 a terminal answers "nothing there" with 0, not EAGAIN: after
+        // a full buffer that only means the rest is still on its way. A hang-up says so in
+        // poll() (the other end of a pseudo-terminal gone reads as EIO instead).
+        if (n == 0 && !HungUp(m_impl->fd))
+            return true;
         Fill(failure, L"ReadFile()", n == 0 ? EIO : errno);
         return false;
     }

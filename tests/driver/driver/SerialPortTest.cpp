@@ -60,6 +60,21 @@ TEST_F(SerialPort, PlainLineWithNothingQueuedIsReportedWhole) {
     EXPECT_TRUE(owner.All().empty());
 }
 
+TEST_F(SerialPort, PauseRightAfterAFullReadBufferIsNotTakenForAHangUp) {
+    ConnectAndSettle();
+    // Exactly one read buffer's worth, then a pause: the read that follows finds nothing yet,
+    // which a raw terminal answers with 0 bytes, as it answers a hang-up.
+    peer->Send(std::string(512, 'y'));
+    PumpFor(200);
+    peer->Send("\r");
+    EXPECT_TRUE(Pump([&] {
+        return log.Contains(mark, L"QuorvelDll: Unexpected response received (\"" +
+                                      std::wstring(512, L'y') + L"\")");
+    }));
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_EQ(1, quorvel->IsConnected());
+}
+
 TEST_F(SerialPort, LateReplyIsNotTakenForTheNextCommand) {
     ConnectAndSettle();
     peer->SetScript([](const std::string& line) -> std::string {
