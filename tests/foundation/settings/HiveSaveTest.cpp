@@ -8,29 +8,18 @@
 #include <vector>
 
 #include "TestFolders.h"
+#include "TestRecords.h"
 #include "settings/MemberExchange.h"
 #include "settings/RegistryHive.h"
 #include "settings/SettingsStorageRegistry.h"
 #include "settings/StorageDiagnostics.h"
 
 using namespace Zezezezo;
+using QuorvelTest::CThreeValues;
 
 namespace {
 
 const std::wstring kKey = L"Software\\Pelvarin\\Quorvel Control Software\\Hive Test";
-
-// A record whose middle member can be given a name the hive refuses (longer than any value
-// name may be).
-class CThreeValues : public CSettings {
-public:
-    bool InternalSaveLoad(bool c, CSettingsStorage* s, bool save, bool reset) override {
-        CMemberExchange m(c, s, save, reset);
-        m.Plain(L"a", a, 0u).Plain(middle.c_str(), b, 0u).Plain(L"c", c2, 0u);
-        return m.Result();
-    }
-    std::wstring middle = L"b";
-    std::uint32_t a = 1, b = 2, c2 = 3;
-};
 
 class HiveSave : public ::testing::Test {
 protected:

@@ -289,28 +289,17 @@ TEST_F(RegistryStorage, LockedFileFailsAfterTheBusyTimeoutAndKeepsTheRecord) {
 }
 
 TEST_F(RegistryStorage, SaveThatFailsHalfwayKeepsThePreviousRecord) {
-    // A record whose middle member has a name the hive refuses.
-    class CHalfway : public CSettings {
-    public:
-        bool InternalSaveLoad(bool c, CSettingsStorage* s, bool save, bool reset) override {
-            CMemberExchange m(c, s, save, reset);
-            m.Plain(L"a", a, 0u).Plain(middle.c_str(), b, 0u).Plain(L"c", c2, 0u);
-            return m.Result();
-        }
-        std::wstring middle = L"b";
-        std::uint32_t a = 1, b = 2, c2 = 3;
-    };
-    CHalfway first;
+    QuorvelTest::CThreeValues first;
     ASSERT_TRUE(Save(first));
 
-    CHalfway second;
+    QuorvelTest::CThreeValues second;
     second.a = 10;
     second.c2 = 30;
     second.middle = std::wstring(20000, L'n');
     EXPECT_FALSE(Save(second));
     EXPECT_TRUE(Reported(L"what was stored before is kept"));
 
-    CHalfway loaded;
+    QuorvelTest::CThreeValues loaded;
     loaded.a = loaded.b = loaded.c2 = 0;
     ASSERT_TRUE(Load(loaded));
     EXPECT_EQ(loaded.a, 1u);

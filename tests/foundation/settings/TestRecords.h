@@ -14,6 +14,19 @@
 
 namespace QuorvelTest {
 
+// Three numbers whose middle member can be given a name the hive refuses (longer than any
+// value name may be): a save that fails halfway.
+class CThreeValues : public Zezezezo::CSettings {
+public:
+    bool InternalSaveLoad(bool c, Zezezezo::CSettingsStorage* s, bool save, bool reset) override {
+        Zezezezo::CMemberExchange m(c, s, save, reset);
+        m.Plain(L"a", a, 0u).Plain(middle.c_str(), b, 0u).Plain(L"c", c2, 0u);
+        return m.Result();
+    }
+    std::wstring middle = L"b";
+    std::uint32_t a = 1, b = 2, c2 = 3;
+};
+
 class CEveryKind : public Zezezezo::CSettings {
 public:
     bool InternalSaveLoad(bool continueOnFailure, Zezezezo::CSettingsStorage* storage, bool save,
