@@ -27,6 +27,19 @@ void Fill(SerialFailure& failure, const wchar_t* operation, DWORD code) {
     failure.systemText = SystemText(code);
 }
 
+// Cancels the overlapped operation on `io` when it is still in flight, from whichever thread
+// started it, and waits until the system has finished with it: only then may its OVERLAPPED,
+// its buffer and its output word be reused or freed. (CancelIo cancels only the calling
+// thread's operations and does not wait; CloseHandle does not wait either, and a comm-event
+// wait cancelled by it later wrote its result into the freed device.)
+void CancelAndWait(HANDLE port, OVERLAPPED& io) {
+    if (!CancelIoEx(port, &io) && GetLastError() == ERROR_NOT_FOUND) {
+        return;  // nothing in flight
+    }
+    DWORD ignored = 0;
+    GetOverlappedResult(port, &io, &ignored, TRUE);
+}
+
 std::wstring DevicePath(unsigned int port) {
     wchar_t path[32];
     swprintf(path, 32, L"\\\\.\\COM%u", port);
@@ -117,7 +130,9 @@ bool CSerialDevice::Configure(DWORD baud, SerialFailure& failure) {
 
 void CSerialDevice::Close() {
     if (m_impl->port != INVALID_HANDLE_VALUE) {
-        CancelIo(m_impl->port);
+        // The comm-event wait was started by the monitor thread, which has ended by now.
+        CancelAndWait(m_impl->port, m_impl->waitIo);
+        CancelAndWait(m_impl->port, m_impl->transfer);
         CloseHandle(m_impl->port);
         m_impl->port = INVALID_HANDLE_VALUE;
     }
@@ -152,7 +167,9 @@ bool CSerialDevice::Write(const std::string& bytes, std::chrono::milliseconds li
     HANDLE handles[2] = {m_impl->shutdown, m_impl->transfer.hEvent};
     const DWORD r = WaitForMultipleObjects(2, handles, FALSE, static_cast<DWORD>(limit.count()));
     if (r != WAIT_OBJECT_0 + 1) {
-        CancelIo(m_impl->port);  // shutting down or the line does not drain
+        // Shutting down or the line does not drain; the caller's bytes stay in use until
+        // the cancelled write has ended.
+        CancelAndWait(m_impl->port, m_impl->transfer);
         return true;
     }
     if (!GetOverlappedResult(m_impl->port, &m_impl->transfer, &written, FALSE)) {
