@@ -8,8 +8,8 @@
 # Run scripts/test-windows.sh once first (it makes the Windows build and its Wine prefix).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-linux=${1:-$root/build}
-windows=${2:-$root/build-windows}
+linux=$(cd "${1:-$root/build}" && pwd)
+windows=$(cd "${2:-$root/build-windows}" && pwd)
 runs=5
 pairs=700
 baud=115200
@@ -24,6 +24,8 @@ sim=$!
 link="$WINEPREFIX/dosdevices/com$com"
 trap 'kill $sim 2>/dev/null || true; wait $sim 2>/dev/null || true; rm -f "$link";
       wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+# One Wine server, its messages kept out of the figures.
+wineserver -p >/dev/null 2>&1
 for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
 ln -sfn "$(head -n 1 "$work/sim.out")" "$link"
 
