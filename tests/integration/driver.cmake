@@ -38,16 +38,4 @@ if(TARGET QuorvelDll AND TARGET driver_test_support AND WIN32)
     quorvel_test(NAME driver_com_peer_integration LABELS integration
         SOURCES ${CMAKE_CURRENT_LIST_DIR}/driver/DriverComPeerTest.cpp
         LIBS driver_test_support)
-    # Each case in a process of its own: several device objects one after another in one
-    # process still corrupt the heap now and then under Wine (a fault being looked into; run
-    # the program whole to see it), and the vanishing simulator answers one case only.
-    set_tests_properties(driver_com_peer_integration PROPERTIES DISABLED TRUE)
-    foreach(case ComPeer.ConnectsAndIdentifiesTheInstrument ComPeer.StatusAndAMoveToItsEnd
-            ComPeer.UploadAndTimedStartRunATrajectory
-            ComPeer.VanishedDeviceIsReportedOnceAndTheProgramKeepsRunning
-            PortProbe.ListsTheComPortThatIsMappedToADevice)
-        string(REPLACE "." "_" name driver_com_peer_${case})
-        add_test(NAME ${name} COMMAND driver_com_peer_integration --gtest_filter=${case})
-        set_tests_properties(${name} PROPERTIES LABELS integration TIMEOUT 120)
-    endforeach()
 endif()
