@@ -75,6 +75,11 @@ public:
     WaitOutcome Wait(std::optional<std::chrono::milliseconds> limit, bool includeWriteRequest,
                      SerialFailure& failure);
 
+    // Ends the overlapped operations still in flight (Windows: the comm-event wait) and waits
+    // until the system has finished with them. Called by the thread that started them before
+    // it ends; nothing to do on POSIX.
+    void EndPendingIo();
+
     // Thread-safe wake-ups of Wait.
     void RequestShutdown();
     void ClearShutdown();

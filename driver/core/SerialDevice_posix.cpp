@@ -383,6 +383,8 @@ WaitOutcome CSerialDevice::Wait(std::optional<std::chrono::milliseconds> limit,
     return WaitOutcome::TimedOut;
 }
 
+void CSerialDevice::EndPendingIo() {}
+
 void CSerialDevice::RequestShutdown() {
     m_impl->shutdown.Signal();
 }

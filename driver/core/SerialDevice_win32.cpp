@@ -17,6 +17,31 @@ void Fill(SerialFailure& failure, const wchar_t* operation, DWORD code) {
     failure.systemText = Platform::SystemErrorText(code);
 }
 
+// Ends the overlapped operation on `io` when it is still in flight and waits until the
+// system has finished with it: only then may its OVERLAPPED, its buffer and its output word be
+// reused or freed. CancelIo cancels only the calling thread's operations and does not wait;
+// CloseHandle does not wait either; and Wine's comm-event wait is not always found by
+// CancelIoEx, but ends when the event mask is set again. True when the operation has ended.
+bool CancelAndWait(HANDLE port, OVERLAPPED& io, bool commEventWait) {
+    if (HasOverlappedIoCompleted(&io)) {
+        return true;
+    }
+    CancelIoEx(port, &io);
+    if (commEventWait && !HasOverlappedIoCompleted(&io)) {
+        DWORD mask = 0;
+        if (GetCommMask(port, &mask)) {
+            SetCommMask(port, mask);
+        }
+    }
+    // Bounded: a driver that never ends the operation must not hang the program.
+    if (WaitForSingleObject(io.hEvent, 2000) != WAIT_OBJECT_0 && !HasOverlappedIoCompleted(&io)) {
+        return false;
+    }
+    DWORD ignored = 0;
+    GetOverlappedResult(port, &io, &ignored, TRUE);
+    return true;
+}
+
 std::wstring DevicePath(unsigned int port) {
     wchar_t path[32];
     swprintf(path, 32, L"\\\\.\\COM%u", port);
@@ -33,6 +58,9 @@ struct CSerialDevice::Impl {
     OVERLAPPED transfer{};  // reads and writes
     DWORD eventMask = 0;
     bool waitPending = false;
+    // An operation on waitIo or transfer that could not be ended: the system may still write
+    // into them, so this block is never freed.
+    bool inFlight = false;
 
     Impl() {
         waitIo.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -118,9 +146,14 @@ bool CSerialDevice::Configure(DWORD baud, SerialFailure& failure) {
 
 void CSerialDevice::Close() {
     if (m_impl->port != INVALID_HANDLE_VALUE) {
-        CancelIo(m_impl->port);
+        // Normally ended by the monitor thread that started them (EndPendingIo).
+        m_impl->inFlight |= !CancelAndWait(m_impl->port, m_impl->waitIo, true);
+        m_impl->inFlight |= !CancelAndWait(m_impl->port, m_impl->transfer, false);
         CloseHandle(m_impl->port);
         m_impl->port = INVALID_HANDLE_VALUE;
+        if (m_impl->inFlight) {
+            m_impl = new Impl;  // the old block stays with the system (see inFlight)
+        }
     }
     m_impl->waitPending = false;
 }
@@ -153,7 +186,9 @@ bool CSerialDevice::Write(const std::string& bytes, std::chrono::milliseconds li
     HANDLE handles[2] = {m_impl->shutdown, m_impl->transfer.hEvent};
     const DWORD r = WaitForMultipleObjects(2, handles, FALSE, static_cast<DWORD>(limit.count()));
     if (r != WAIT_OBJECT_0 + 1) {
-        CancelIo(m_impl->port);  // shutting down or the line does not drain
+        // Shutting down or the line does not drain; the caller's bytes stay in use until
+        // the cancelled write has ended.
+        m_impl->inFlight |= !CancelAndWait(m_impl->port, m_impl->transfer, false);
         return true;
     }
     if (!GetOverlappedResult(m_impl->port, &m_impl->transfer, &written, FALSE)) {
@@ -220,6 +255,15 @@ WaitOutcome CSerialDevice::Wait(std::optional<std::chrono::milliseconds> limit,
             Fill(failure, L"WaitCommEvent()", GetLastError());
             return WaitOutcome::Failed;
     }
+}
+
+void CSerialDevice::EndPendingIo() {
+    if (m_impl->port == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    m_impl->inFlight |= !CancelAndWait(m_impl->port, m_impl->waitIo, true);
+    m_impl->inFlight |= !CancelAndWait(m_impl->port, m_impl->transfer, false);
+    m_impl->waitPending = false;
 }
 
 void CSerialDevice::RequestShutdown() {

@@ -143,7 +143,14 @@ void CSerialPort::QueueCommand(const char* pszCommand, UINT nReplyMessage) {
 }
 
 UINT CSerialPort::MonitorThread(void* pPort) {
-    return static_cast<CSerialPort*>(pPort)->Monitor();
+    auto* self = static_cast<CSerialPort*>(pPort);
+    const UINT result = self->Monitor();
+    // On Windows an overlapped operation belongs to the thread that started it: this thread
+    // ends its comm-event wait before it goes, so that no late completion writes into a
+    // device that has been closed and freed meanwhile.
+    std::lock_guard<std::mutex> port(self->m_portLock);
+    self->m_device.EndPendingIo();
+    return result;
 }
 
 UINT CSerialPort::Monitor() {

@@ -12,6 +12,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/ThreadEndSlot.h"
+
 namespace Platform {
 
 namespace {
@@ -90,17 +92,21 @@ void MarkThreadGone(CThreadMessageQueue* queue) {
     CompleteUnhandled(dropped);
 }
 
-struct ThreadQueueHolder {
-    CThreadMessageQueue* queue = nullptr;
-    ~ThreadQueueHolder() {
-        if (queue != nullptr) {
-            MarkThreadGone(queue);
-            ReleaseReference(queue);
-        }
-    }
-};
+// A thread's end, once its thread_local objects are gone (their destructors may still post
+// and send).
+void EndThreadQueue(void* value) {
+    auto* queue = static_cast<CThreadMessageQueue*>(value);
+    MarkThreadGone(queue);
+    ReleaseReference(queue);
+}
 
-thread_local ThreadQueueHolder t_queue;
+// Which queue belongs to the calling thread. Not a thread_local holder: its destructor would
+// read the queue from storage that MinGW-w64 has already freed at that point, and on every
+// system it would leave a dangling queue to thread_local destructors that run after it.
+CThreadEndSlot& QueueSlot() {
+    static CThreadEndSlot* const slot = new CThreadEndSlot(&EndThreadQueue);
+    return *slot;
+}
 
 // Parent/child links of every window; a window's links change on its owner's thread, but a
 // parent may belong to another thread.
@@ -131,10 +137,12 @@ CThreadMessageQueue::~CThreadMessageQueue() {
 }
 
 CThreadMessageQueue& CThreadMessageQueue::ForCurrentThread() {
-    if (t_queue.queue == nullptr) {
-        t_queue.queue = new CThreadMessageQueue;
+    auto* queue = static_cast<CThreadMessageQueue*>(QueueSlot().Get());
+    if (queue == nullptr) {
+        queue = new CThreadMessageQueue;
+        QueueSlot().Set(queue);
     }
-    return *t_queue.queue;
+    return *queue;
 }
 
 bool CThreadMessageQueue::DispatchOne() {

@@ -5,16 +5,19 @@ if(TARGET QuorvelDll)
     quorvel_test(NAME driver_settings_tests LABELS driver
         SOURCES ${DRIVER_TEST_DIR}/SettingsTest.cpp
         LIBS QuorvelDll foundation)
-endif()
-# The scripted instrument is a POSIX pseudo-terminal peer: not in the Windows build.
-if(TARGET QuorvelDll AND NOT WIN32)
     # Shared by the driver and integration tests: recording owner and boxes, the log reader,
-    # the scripted pseudo-terminal peer.
-    add_library(driver_test_support STATIC
-        ${DRIVER_TEST_DIR}/DriverTestSupport.cpp ${DRIVER_TEST_DIR}/PtyPeer.cpp)
+    # and (POSIX only) the scripted pseudo-terminal peer.
+    add_library(driver_test_support STATIC ${DRIVER_TEST_DIR}/DriverTestSupport.cpp)
     quorvel_warnings(driver_test_support)
     target_include_directories(driver_test_support PUBLIC ${DRIVER_TEST_DIR})
-    target_link_libraries(driver_test_support PUBLIC QuorvelDll foundation GTest::gtest util)
+    target_link_libraries(driver_test_support PUBLIC QuorvelDll foundation GTest::gtest)
+endif()
+# The scripted instrument is a POSIX pseudo-terminal peer, and the port folder of COM<n> links
+# the POSIX way of naming ports: not in the Windows build.
+if(TARGET QuorvelDll AND NOT WIN32)
+    target_sources(driver_test_support PRIVATE ${DRIVER_TEST_DIR}/PtyPeer.cpp)
+    target_link_libraries(driver_test_support PUBLIC util)
+    target_sources(driver_settings_tests PRIVATE ${DRIVER_TEST_DIR}/PortProbeTest_posix.cpp)
 
     quorvel_test(NAME driver_protocol_tests LABELS driver
         SOURCES ${DRIVER_TEST_DIR}/ProtocolTest.cpp

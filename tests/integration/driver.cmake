@@ -1,6 +1,6 @@
 # QuorvelDll against the simulated instrument on a real pseudo-terminal (in-process), and the
 # quorvelctl program against the quorvel-sim program.
-if(TARGET QuorvelDll AND TARGET quorvel_simulator AND TARGET driver_test_support)
+if(TARGET QuorvelDll AND TARGET quorvel_simulator AND TARGET driver_test_support AND NOT WIN32)
     set(DRIVER_IT_DIR ${CMAKE_CURRENT_LIST_DIR}/driver)
     quorvel_test(NAME driver_simulator_integration LABELS integration
         SOURCES ${DRIVER_IT_DIR}/DriverSimulatorTest.cpp
@@ -29,4 +29,13 @@ if(TARGET QuorvelDll AND TARGET quorvel_simulator AND TARGET driver_test_support
             add_dependencies(quorvelctl_integration quorvel-sun)
         endif()
     endif()
+endif()
+
+# The Windows build: QuorvelDll's serial code against quorvel-sim processes on the Linux side,
+# reached through Wine's COM-port mapping (scripts/test-windows.sh starts them; the cases skip
+# without them).
+if(TARGET QuorvelDll AND TARGET driver_test_support AND WIN32)
+    quorvel_test(NAME driver_com_peer_integration LABELS integration
+        SOURCES ${CMAKE_CURRENT_LIST_DIR}/driver/DriverComPeerTest.cpp
+        LIBS driver_test_support)
 endif()

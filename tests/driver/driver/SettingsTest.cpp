@@ -1,5 +1,5 @@
 // The connection settings record in the per-user settings store, directly and through the
-// device object, and the port probe.
+// device object.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -80,21 +80,6 @@ TEST(QuorvelSettings, MissingValueTakesItsDefault) {
     EXPECT_TRUE(loaded.Load(&storage));
     EXPECT_EQ(5u, loaded.nPort);
     EXPECT_EQ(115200u, loaded.nBaud);
-}
-
-TEST(PortProbe, ListsLinkedPortsThatArePresent) {
-    const std::filesystem::path dir = Platform::PortDirectory();
-    std::filesystem::create_directories(dir);
-    for (const char* name : {"COM201", "COM202", "COM203"})
-        std::filesystem::remove(dir / name);
-    std::filesystem::create_symlink("/dev/null", dir / "COM201");         // opens, but no terminal
-    std::filesystem::create_symlink("/nonexistent/tty", dir / "COM202");  // absent
-    std::filesystem::create_symlink("/dev/ptmx", dir / "COM203");         // a terminal device
-    const std::vector<unsigned> ports = CQuorvel::EnumerateSerialPorts();
-    EXPECT_TRUE(std::find(ports.begin(), ports.end(), 201u) == ports.end());
-    EXPECT_TRUE(std::find(ports.begin(), ports.end(), 202u) == ports.end());
-    EXPECT_TRUE(std::find(ports.begin(), ports.end(), 203u) != ports.end());
-    EXPECT_TRUE(std::is_sorted(ports.begin(), ports.end()));
 }
 
 // Stand-ins for the GUI's dialog: one the operator confirms after choosing COM7 at 9600, one

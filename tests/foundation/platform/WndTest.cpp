@@ -74,6 +74,21 @@ private:
     std::thread m_thread;
 };
 
+// Sends to g_lateTarget from a thread_local destructor, at its thread's end. Its state is
+// global: with MinGW-w64 a thread_local object's own storage is already freed when its
+// destructor runs.
+std::atomic<CWnd*> g_lateTarget{nullptr};
+std::atomic<LRESULT> g_lateResult{-1};
+
+struct SendAtThreadEnd {
+    ~SendAtThreadEnd() {
+        if (CWnd* target = g_lateTarget.load()) {
+            g_lateResult = target->SendMessage(kMsgEcho, 21);
+        }
+    }
+};
+thread_local SendAtThreadEnd t_sendAtThreadEnd;
+
 }  // namespace
 
 TEST(MessageLayer, PostsArriveInOrderPerTargetOnTheOwningThread) {
@@ -231,6 +246,49 @@ TEST(MessageLayer, WindowOfAnEndedThreadRefusesMessages) {
     EXPECT_FALSE(orphan->PostMessage(kMsgA));
     EXPECT_EQ(orphan->SendMessage(kMsgEcho, 3), 0);
     orphan.reset();
+}
+
+// A thread's queue outlives the thread's thread_local objects: one made before the thread
+// first sent (so destroyed after everything made later) can still send from its destructor.
+// The queue used to be a thread_local holder destroyed first; the late send then used the
+// deleted queue (AddressSanitizer: heap-use-after-free).
+TEST(MessageLayer, ThreadLocalDestructorsMaySendAtTheirThreadsEnd) {
+    RecordingWnd w;
+    g_lateResult = -1;
+    g_lateTarget = &w;
+    std::atomic<LRESULT> first{-1};
+    std::thread worker([&] {
+        (void)&t_sendAtThreadEnd;            // made now, destroyed when the thread ends
+        first = w.SendMessage(kMsgEcho, 1);  // the thread's queue is made here
+    });
+    EXPECT_TRUE(CMessageLoop::RunUntil([] { return g_lateResult.load() != -1; }, 10s));
+    worker.join();
+    g_lateTarget = nullptr;
+    EXPECT_EQ(first.load(), 2);
+    EXPECT_EQ(g_lateResult.load(), 42);
+}
+
+// Short-lived threads that each send once and end at once, while their target's thread
+// handles the sends: each thread's end releases its queue. With MinGW-w64 the end used to
+// read that queue from freed memory: most runs under Wine hung in a join or ended with
+// "Invalid argument".
+TEST(MessageLayer, ManyThreadsThatSendOnceAndEndLeaveTheLayerWhole) {
+    RecordingWnd w;
+    constexpr int kThreads = 64;
+    std::atomic<int> answered{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            if (w.SendMessage(kMsgEcho, static_cast<WPARAM>(i)) == static_cast<LRESULT>(i * 2)) {
+                ++answered;
+            }
+        });
+    }
+    EXPECT_TRUE(CMessageLoop::RunUntil([&] { return answered.load() == kThreads; }, 30s));
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    EXPECT_EQ(w.Count(kMsgEcho), static_cast<size_t>(kThreads));
 }
 
 TEST(MessageLayer, SendsBetweenTwoThreadsDoNotDeadlock) {
