@@ -273,7 +273,8 @@ echo "test cases under Wine: $passed passed, $failed failed, $skipped skipped by
      "$left_out left out"
 if [ "$skipped" -gt 0 ]; then
     cat "$work"/results/*.xml | grep -o '<skipped message="[^"]*"' |
-        sed -e 's/^<skipped message="//' -e 's/"$//' -e 's/&#x0A;/\n/g' |
+        sed -e 's/^<skipped message="//' -e 's/"$//' -e 's/&#x0A;/\n/g' \
+            -e "s/&apos;/'/g" -e 's/&quot;/"/g' -e 's/&lt;/</g' -e 's/&gt;/>/g' -e 's/&amp;/\&/g' |
         awk 'NF && !/^Skipped$/ && !/:[0-9]+$/' | sort | uniq -c | sed 's/^/  skipped: /'
 fi
 for r in "${!left_out_count[@]}"; do
