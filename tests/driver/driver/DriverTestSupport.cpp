@@ -205,4 +205,16 @@ SYSTEMTIME LocalTimeIn(std::chrono::milliseconds offset) {
     return Platform::TicksToSystemTime(ticks);
 }
 
+int SetTestTrajectory(CQuorvel& quorvel, int n) {
+    CArray<SYSTEMTIME> times;
+    CArray<double> az;
+    CArray<double> ze;
+    for (int i = 0; i < n; ++i) {
+        times.Add(LocalTimeIn(std::chrono::seconds(10 + i)));
+        az.Add(100.0 + i);
+        ze.Add(40.0 - i * 0.5);
+    }
+    return quorvel.SetTrajectory(1, times, az, ze);
+}
+
 }  // namespace drivertest

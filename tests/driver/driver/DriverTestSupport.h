@@ -110,4 +110,8 @@ void PumpFor(int ms);
 // Local civil time `offset` from now on the process clock.
 SYSTEMTIME LocalTimeIn(std::chrono::milliseconds offset);
 
+// Hands `quorvel` a trajectory of `n` pairs (100 + i, 40 - i / 2) stamped one second apart from
+// ten seconds from now on; answers what SetTrajectory answered.
+int SetTestTrajectory(CQuorvel& quorvel, int n);
+
 }  // namespace drivertest

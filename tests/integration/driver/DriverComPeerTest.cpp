@@ -111,15 +111,7 @@ TEST_F(ComPeer, UploadAndTimedStartRunATrajectory) {
     auto clock = std::make_unique<Platform::CManualClock>(Platform::CRealClock().NowUtc());
     Platform::SetClock(clock.get());
     Connect(port);
-    CArray<SYSTEMTIME> times;
-    CArray<double> az;
-    CArray<double> ze;
-    for (int i = 0; i < 20; ++i) {
-        times.Add(LocalTimeIn(std::chrono::seconds(10 + i)));
-        az.Add(100.0 + i);
-        ze.Add(40.0 - i * 0.5);
-    }
-    ASSERT_EQ(1, quorvel->SetTrajectory(1, times, az, ze));
+    ASSERT_EQ(1, SetTestTrajectory(*quorvel, 20));
     ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_TRAJ_UPLOADED, 1, 20000));
     EXPECT_EQ(1, quorvel->IsTrajectoryUploaded());
     ASSERT_EQ(1, quorvel->StartTrajectory(0));

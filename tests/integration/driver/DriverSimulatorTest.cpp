@@ -233,15 +233,7 @@ TEST_F(DriverSimulator, UploadAndTimedStartRunATrajectory) {
     auto clock = std::make_unique<Platform::CManualClock>(Platform::CRealClock().NowUtc());
     Platform::SetClock(clock.get());
     Connect();
-    CArray<SYSTEMTIME> times;
-    CArray<double> az;
-    CArray<double> ze;
-    for (int i = 0; i < 5; ++i) {
-        times.Add(LocalTimeIn(std::chrono::seconds(10 + i)));
-        az.Add(100.0 + i);
-        ze.Add(40.0 - i * 0.5);
-    }
-    ASSERT_EQ(1, quorvel->SetTrajectory(1, times, az, ze));
+    ASSERT_EQ(1, SetTestTrajectory(*quorvel, 5));
     ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_TRAJ_UPLOADED));
     EXPECT_EQ(5, sim->State().trajectoryPairsReceived);
     ASSERT_EQ(1, quorvel->StartTrajectory(0));  // exactly ten seconds ahead: "T!" at once
