@@ -65,6 +65,14 @@ std::size_t CRecordingOwner::Count(UINT message) const {
     return Of(message).size();
 }
 
+bool CRecordingOwner::SawStatus(const std::bitset<7>& status) const {
+    for (const SNotification& n : Of(WM_QUORVEL_STATUS)) {
+        if (n.status == status)
+            return true;
+    }
+    return false;
+}
+
 std::vector<UINT> CRecordingOwner::Messages() const {
     std::vector<UINT> result;
     for (const SNotification& n : All())

@@ -37,6 +37,8 @@ public:
     std::vector<SNotification> All() const;
     std::vector<SNotification> Of(UINT message) const;
     std::size_t Count(UINT message) const;
+    // Whether any status notification carried exactly `status`.
+    bool SawStatus(const std::bitset<7>& status) const;
     std::vector<UINT> Messages() const;
     void Clear();
     // Pumps this thread's queue until `count` notifications of `message` have arrived.

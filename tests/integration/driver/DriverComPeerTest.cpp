@@ -120,10 +120,7 @@ TEST_F(ComPeer, UploadAndTimedStartRunATrajectory) {
     EXPECT_EQ(Only(WAITING), quorvel->GetStatus(1));  // not before the clock says so
     clock->Advance(std::chrono::seconds(10));
     ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_TRAJ_FINISHED, 1, 20000));
-    bool running = false;
-    for (const SNotification& n : owner.Of(WM_QUORVEL_STATUS))
-        running = running || n.status == Only(TRAJECTORY);
-    EXPECT_TRUE(running);
+    EXPECT_TRUE(owner.SawStatus(Only(TRAJECTORY)));
     EXPECT_TRUE(StatusBecomes(Only(IDLE)));
     EXPECT_TRUE(owner.Of(WM_QUORVEL_ERROR).empty());
     EXPECT_TRUE(boxes.Boxes().empty());

@@ -245,10 +245,7 @@ TEST_F(DriverSimulator, UploadAndTimedStartRunATrajectory) {
     PumpFor(50);
     clock->Advance(std::chrono::seconds(10));
     ASSERT_TRUE(owner.WaitFor(WM_QUORVEL_TRAJ_FINISHED, 1, 20000));
-    bool running = false;
-    for (const SNotification& n : owner.Of(WM_QUORVEL_STATUS))
-        running = running || n.status == Only(TRAJECTORY);
-    EXPECT_TRUE(running);
+    EXPECT_TRUE(owner.SawStatus(Only(TRAJECTORY)));
     EXPECT_EQ(Only(IDLE), quorvel->GetStatus(1));
     const std::vector<std::string> lines = Received();
     EXPECT_EQ((std::vector<std::string>{"T(5,1)", "100.0000,40.0000", "101.0000,39.5000",
